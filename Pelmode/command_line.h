@@ -1,0 +1,17 @@
+#pragma once
+
+#include <ostream>
+
+namespace pelmode {
+
+enum ExitStatus : int {
+  kExitModeSet = 0,
+  kExitChangeFailed = 1,
+  kExitInvalidArguments = 2,
+};
+
+// The whole run behind main: arguments, the change, the prompt and the wait.
+int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
+                   std::ostream& err);
+
+}  // namespace pelmode

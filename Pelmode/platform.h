@@ -1,0 +1,60 @@
+// The only door to the operating system: one implementation per platform,
+// chosen by the build. Everything else in Pelmode sees the display and the
+// keyboard through these declarations alone.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace pelmode {
+
+struct DisplayMode {
+  std::uint32_t width_px = 0;
+  std::uint32_t height_px = 0;
+  std::uint32_t refresh_hz = 0;
+};
+
+enum class ApplyError {
+  kNone,
+  kModeNotOffered,
+  kRestartRequired,
+  kDriverFailed,
+  kSystemRefused,
+  kNoDisplaySet,
+  kCannotOpenDisplay,
+  kNoRandr,
+  kNoActiveOutput,
+  kServerRefused,
+  kConnectionLost,
+};
+
+struct ApplyResult {
+  ApplyError error = ApplyError::kNone;
+  // The display name for kCannotOpenDisplay, the system's code for
+  // kSystemRefused; empty otherwise.
+  std::string detail;
+
+  bool ok() const { return error == ApplyError::kNone; }
+};
+
+class Display {
+ public:
+  virtual ~Display() = default;
+  // Empty when the mode in force cannot be read.
+  virtual std::optional<DisplayMode> QueryCurrentMode() = 0;
+  // A dynamic change: nothing is stored as the display's saved setting.
+  virtual ApplyResult ApplyMode(std::uint32_t width_px,
+                                std::uint32_t height_px) = 0;
+};
+
+// The display the program runs on. Failing to reach it is not an error here:
+// the returned object reports it from its query and apply calls.
+std::unique_ptr<Display> OpenDisplay();
+
+// Returns after one key press, or at once when standard input has ended.
+// Writes nothing.
+void WaitForKeyPress();
+
+}  // namespace pelmode
