@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Runs the built Pelmode as a user does against private X servers and checks
+# its exact output, its exit status, and the mode that xrandr then reports.
+# Usage: display_x11_test.sh PELMODE WORK_DIR GROUP   (GROUP: dummy, xvfb, norandr)
+set -uo pipefail
+
+PELMODE=$1
+WORK=$2
+GROUP=$3
+source "$(dirname "$0")/../scripts/lib/xserver.sh"
+
+passed=0
+failed=0
+
+# run_pelmode ARGS...: stdin at its end, as in a script.
+run_pelmode() {
+  "$PELMODE" "$@" </dev/null >"$WORK/out" 2>"$WORK/err"
+  STATUS=$?
+}
+
+# expect NAME STATUS STDOUT STDERR [LAYOUT]: checks the last run.
+expect() {
+  local name=$1 problems=""
+  [[ $STATUS == "$2" ]] || problems+="exit status $STATUS, expected $2"$'\n'
+  cmp -s <(lines "$3") "$WORK/out" ||
+    problems+="stdout differs:"$'\n'"$(diff <(lines "$3") "$WORK/out")"$'\n'
+  cmp -s <(lines "$4") "$WORK/err" ||
+    problems+="stderr differs:"$'\n'"$(diff <(lines "$4") "$WORK/err")"$'\n'
+  if [[ $# -ge 5 ]]; then
+    local layout
+    layout=$(xserver_observed_layout)
+    [[ $layout == "$5" ]] ||
+      problems+="xrandr shows:"$'\n'"$layout"$'\n'"expected:"$'\n'"$5"$'\n'
+  fi
+  report "$name" "$problems"
+}
+
+# The text as a program prints it: every line ended, including the last.
+lines() { [[ -z $1 ]] || printf '%s\n' "$1"; }
+
+report() {
+  if [[ -z $2 ]]; then
+    passed=$((passed + 1))
+    echo "ok   $1"
+  else
+    failed=$((failed + 1))
+    echo "FAIL $1"
+    printf '%s' "$2" | sed 's/^/     /'
+  fi
+}
+
+done_text() { # current target
+  printf '\nCurrent: %s\n\nTarget: %s\n\nSetting done.\n\nPress any key to exit...\n' "$1" "$2"
+}
+failed_out() { # current target
+  printf '\nCurrent: %s\n\nTarget: %s\n\nPress any key to exit...\n' "$1" "$2"
+}
+failed_err() { printf '\nSetting failed: %s.\n' "$1"; }
+layout() { printf 'screen %s\nDUMMY0 %s+0+0 %s' "$1" "$1" "$2"; }
+
+test_dummy() {
+  xserver_start dummy "$WORK/dummy" || return 1
+  export DISPLAY=$XSERVER_DISPLAY
+  xrandr --output DUMMY0 --mode 1920x1080
+
+  run_pelmode 1024 768
+  expect "change down at the current rate" 0 "$(done_text '1920x1080    60Hz' 1024x768)" "" \
+    "$(layout 1024x768 60.00\*)"
+  run_pelmode 1920 1080
+  expect "change back" 0 "$(done_text '1024x768    60Hz' 1920x1080)" "" \
+    "$(layout 1920x1080 59.96\*)"
+  run_pelmode 1000 700
+  expect "size not offered: mode unchanged" 1 "$(failed_out '1920x1080    60Hz' 1000x700)" \
+    "$(failed_err 'the display does not offer 1000x700')" "$(layout 1920x1080 59.96\*)"
+  run_pelmode 1920 1080
+  expect "target equal to the current mode" 0 "$(done_text '1920x1080    60Hz' 1920x1080)" "" \
+    "$(layout 1920x1080 59.96\*)"
+  run_pelmode 1600 1200
+  expect "screen narrows and grows taller" 0 "$(done_text '1920x1080    60Hz' 1600x1200)" "" \
+    "$(layout 1600x1200 60.00\*)"
+  xrandr --output DUMMY0 --mode 1024x768 --rate 85
+  run_pelmode 800 600px
+  expect "current rate kept where offered" 0 "$(done_text '1024x768    85Hz' 800x600)" "" \
+    "$(layout 800x600 85.14\*)"
+  run_pelmode 1280 720
+  expect "highest rate where the current one is not offered" 0 \
+    "$(done_text '800x600    85Hz' 1280x720)" "" "$(layout 1280x720 59.86\*)"
+
+  xserver_stop
+}
+
+test_xvfb() {
+  xserver_start xvfb "$WORK/xvfb" -audit 4 -screen 0 1280x1024x24 || return 1
+  export DISPLAY=$XSERVER_DISPLAY
+  xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync
+  xrandr --addmode screen 1024x768_60
+  local vlayout=$'screen 1280x1024\nscreen 1280x1024+0+0 0.00*'
+
+  run_pelmode 1024 768
+  expect "from a mode without timings" 0 "$(done_text '1280x1024    0Hz' 1024x768)" "" \
+    $'screen 1024x768\nscreen 1024x768+0+0 59.92*'
+  run_pelmode 1280 1024
+  expect "back to the server's own mode" 0 "$(done_text '1024x768    60Hz' 1280x1024)" "" \
+    "$vlayout"
+
+  # The server logs each client that connects: Pelmode must not be one of
+  # them unless it has a change to ask for.
+  local clients_before
+  clients_before=$(grep -c 'connected from' "$WORK/xvfb/server.out")
+  for args in "" "800" "800 600 60" "abc 600" "800 -600" "0 0"; do
+    # shellcheck disable=SC2086
+    run_pelmode $args
+    [[ $STATUS == 2 ]] || report "no request for '$args'" "exit status $STATUS, expected 2"$'\n'
+  done
+  sleep 0.2
+  local clients_after
+  clients_after=$(grep -c 'connected from' "$WORK/xvfb/server.out")
+  report "usage and invalid values never reach the server" \
+    "$( ((clients_after == clients_before)) || echo "$((clients_after - clients_before)) connections")"
+  run_pelmode 1280 1024
+  sleep 0.2
+  report "a valid run shows in the server's client log" \
+    "$( (($(grep -c 'connected from' "$WORK/xvfb/server.out") > clients_after)) || echo "not logged")"
+
+  local unused
+  unused=$(xserver_unused_display)
+  DISPLAY=$unused run_pelmode 800 600
+  expect "DISPLAY names no server" 1 "$(failed_out unknown 800x600)" \
+    "$(failed_err "cannot open display \"$unused\"")" "$vlayout"
+  DISPLAY='' run_pelmode 800 600
+  expect "DISPLAY empty" 1 "$(failed_out unknown 800x600)" \
+    "$(failed_err 'no display is set (DISPLAY is empty)')"
+  (unset DISPLAY && run_pelmode 800 600 && exit "$STATUS")
+  STATUS=$?
+  expect "DISPLAY unset" 1 "$(failed_out unknown 800x600)" \
+    "$(failed_err 'no display is set (DISPLAY is empty)')"
+  DISPLAY=$XSERVER_DISPLAY.1 run_pelmode 800 600
+  expect "screen that does not exist" 1 "$(failed_out unknown 800x600)" \
+    "$(failed_err "cannot open display \"$XSERVER_DISPLAY.1\"")" "$vlayout"
+
+  xserver_stop
+}
+
+test_norandr() {
+  xserver_start xvfb "$WORK/norandr" -extension RANDR -screen 0 1280x1024x24 || return 1
+  export DISPLAY=$XSERVER_DISPLAY
+  run_pelmode 1024 768
+  expect "server without RandR" 1 "$(failed_out unknown 1024x768)" \
+    "$(failed_err 'the display server has no RandR 1.2 support')"
+  xserver_stop
+}
+
+mkdir -p "$WORK"
+if [[ $GROUP == dummy && $(id -u) != 0 ]]; then
+  echo "Xorg with the dummy driver needs root; skipped"
+  exit 77
+fi
+"test_$GROUP" || report "start the $GROUP server" "see the messages above"$'\n'
+echo "$passed passed, $failed failed"
+((failed == 0))
