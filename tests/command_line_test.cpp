@@ -50,6 +50,10 @@ struct RefusedArgsCase {
   const char* err;
 };
 
+void PrintTo(const RefusedArgsCase& c, std::ostream* os) {
+  for (const char* arg : c.args) *os << '"' << arg << "\" ";
+}
+
 class RefusedArgsTest : public ::testing::TestWithParam<RefusedArgsCase> {};
 
 TEST_P(RefusedArgsTest, PrintsUsageAndTouchesNoDisplay) {
@@ -80,6 +84,8 @@ struct ChangeCase {
   const char* out;
   const char* err;
 };
+
+void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
 
 class ChangeTest : public ::testing::TestWithParam<ChangeCase> {};
 
