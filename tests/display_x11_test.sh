@@ -4,58 +4,11 @@
 # Usage: display_x11_test.sh PELMODE WORK_DIR GROUP   (GROUP: dummy, xvfb, norandr)
 set -uo pipefail
 
-PELMODE=$1
+PELMODE=("$1")
 WORK=$2
 GROUP=$3
-source "$(dirname "$0")/../scripts/lib/xserver.sh"
+source "$(dirname "$0")/lib/expect.sh"
 
-passed=0
-failed=0
-
-# run_pelmode ARGS...: stdin at its end, as in a script.
-run_pelmode() {
-  "$PELMODE" "$@" </dev/null >"$WORK/out" 2>"$WORK/err"
-  STATUS=$?
-}
-
-# expect NAME STATUS STDOUT STDERR [LAYOUT]: checks the last run.
-expect() {
-  local name=$1 problems=""
-  [[ $STATUS == "$2" ]] || problems+="exit status $STATUS, expected $2"$'\n'
-  cmp -s <(lines "$3") "$WORK/out" ||
-    problems+="stdout differs:"$'\n'"$(diff <(lines "$3") "$WORK/out")"$'\n'
-  cmp -s <(lines "$4") "$WORK/err" ||
-    problems+="stderr differs:"$'\n'"$(diff <(lines "$4") "$WORK/err")"$'\n'
-  if [[ $# -ge 5 ]]; then
-    local layout
-    layout=$(xserver_observed_layout)
-    [[ $layout == "$5" ]] ||
-      problems+="xrandr shows:"$'\n'"$layout"$'\n'"expected:"$'\n'"$5"$'\n'
-  fi
-  report "$name" "$problems"
-}
-
-# The text as a program prints it: every line ended, including the last.
-lines() { [[ -z $1 ]] || printf '%s\n' "$1"; }
-
-report() {
-  if [[ -z $2 ]]; then
-    passed=$((passed + 1))
-    echo "ok   $1"
-  else
-    failed=$((failed + 1))
-    echo "FAIL $1"
-    printf '%s' "$2" | sed 's/^/     /'
-  fi
-}
-
-done_text() { # current target
-  printf '\nCurrent: %s\n\nTarget: %s\n\nSetting done.\n\nPress any key to exit...\n' "$1" "$2"
-}
-failed_out() { # current target
-  printf '\nCurrent: %s\n\nTarget: %s\n\nPress any key to exit...\n' "$1" "$2"
-}
-failed_err() { printf '\nSetting failed: %s.\n' "$1"; }
 layout() { printf 'screen %s\nDUMMY0 %s+0+0 %s' "$1" "$1" "$2"; }
 
 test_dummy() {
@@ -156,5 +109,4 @@ if [[ $GROUP == dummy && $(id -u) != 0 ]]; then
   exit 77
 fi
 "test_$GROUP" || report "start the $GROUP server" "see the messages above"$'\n'
-echo "$passed passed, $failed failed"
-((failed == 0))
+summary

@@ -1,0 +1,35 @@
+#include "disp_change.h"
+
+#include <gtest/gtest.h>
+
+#include "failure_reason.h"
+
+namespace pelmode {
+namespace {
+
+TEST(DispChangeTest, EveryResultGetsItsOwnWords) {
+  const std::pair<long, const char*> failures[] = {
+      {kDispChangeBadMode, "the display does not offer 800x600"},
+      {kDispChangeRestart, "the computer must be restarted to use 800x600"},
+      {kDispChangeFailed, "the display driver could not switch to 800x600"},
+      {kDispChangeBadParam,
+       "the system refused the change (DISP_CHANGE_BADPARAM, code -5)"},
+      {kDispChangeBadFlags,
+       "the system refused the change (DISP_CHANGE_BADFLAGS, code -4)"},
+      {kDispChangeNotUpdated,
+       "the system refused the change (DISP_CHANGE_NOTUPDATED, code -3)"},
+      {kDispChangeBadDualView,
+       "the system refused the change (DISP_CHANGE_BADDUALVIEW, code -6)"},
+      {-7, "the system refused the change (code -7)"},
+      {2, "the system refused the change (code 2)"},
+  };
+  for (const auto& [code, reason] : failures) {
+    const ApplyResult result = ApplyResultOfDispChange(code);
+    EXPECT_FALSE(result.ok()) << code;
+    EXPECT_EQ(FailureReason(result, 800, 600), reason) << code;
+  }
+  EXPECT_TRUE(ApplyResultOfDispChange(kDispChangeSuccessful).ok());
+}
+
+}  // namespace
+}  // namespace pelmode

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Runs the x86-64 Windows build under Wine, whose display-settings calls
+# drive the RandR of a private X server, and checks the exact output (CRLF
+# line ends), the exit status and the mode that xrandr then reports.
+# Usage: display_win32_test.sh PELMODE_EXE WORK_DIR
+set -uo pipefail
+
+WINE=/usr/lib/wine/wine64
+PELMODE=("$WINE" "$1")
+WORK=$2
+EOL=$'\r'
+source "$(dirname "$0")/lib/expect.sh"
+
+if [[ ! -f $1 ]]; then
+  echo "$1 is missing: build the windows-x86_64 preset first"
+  exit 1
+fi
+if [[ $(id -u) != 0 ]]; then
+  echo "Xorg with the dummy driver needs root; skipped"
+  exit 77
+fi
+
+layout() { printf 'screen %s\nDUMMY0 %s+0+0 %s' "$1" "$1" "$2"; }
+
+xserver_start dummy "$WORK/dummy" || exit 1
+trap xserver_stop EXIT
+export DISPLAY=$XSERVER_DISPLAY WINEPREFIX=$WORK/prefix WINEDEBUG=-all
+rm -rf "$WINEPREFIX"
+"$WINE" wineboot -i >"$WORK/wineboot.log" 2>&1 || {
+  cat "$WORK/wineboot.log"
+  exit 1
+}
+xrandr --output DUMMY0 --mode 1920x1080
+start=$(layout 1920x1080 59.96\*)
+
+run_pelmode 1024 768
+expect "typical change" 0 "$(done_text '1920x1080    60Hz' 1024x768)" ""
+# Wine picks the refresh rate itself: only the size is Pelmode's.
+report "xrandr shows the new size" "$(xserver_observed_layout | sed 's/ [0-9.]*\*$//' |
+  diff <(printf 'screen 1024x768\nDUMMY0 1024x768+0+0\n') -)"
+xrandr --output DUMMY0 --mode 1920x1080
+run_pelmode 1000 700
+expect "size not offered: mode unchanged" 1 "$(failed_out '1920x1080    60Hz' 1000x700)" \
+  "$(failed_err 'the display does not offer 1000x700')" "$start"
+run_pelmode 1024
+expect "usage" 2 "$(usage_text)" "" "$start"
+run_pelmode 1024 -768
+expect "invalid value" 2 "$(usage_text)" 'Invalid height: -768' "$start"
+summary
