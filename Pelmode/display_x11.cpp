@@ -244,6 +244,43 @@ std::vector<Area> ActiveAreas(const Snapshot& snap) {
   return areas;
 }
 
+// One CRTC's new place and mode; its rotation and outputs stay.
+struct CrtcChange {
+  std::size_t crtc;
+  std::int32_t x;
+  std::int32_t y;
+  xcb_randr_mode_t mode;
+};
+
+CrtcChange UnchangedCrtc(const Snapshot& snap, std::size_t crtc) {
+  const CrtcReply& info = *snap.crtcs[crtc];
+  return {crtc, info.x, info.y, info.mode};
+}
+
+// The target takes its new mode first, then the neighbours move aside.
+std::vector<CrtcChange> PlanCrtcChanges(const Snapshot& snap,
+                                        const Target& target,
+                                        xcb_randr_mode_t mode,
+                                        const std::vector<Area>& before,
+                                        const std::vector<Area>& after) {
+  std::vector<CrtcChange> changes = {
+      {target.crtc, after[target.crtc].x, after[target.crtc].y, mode}};
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    if (i == target.crtc || after[i] == before[i]) continue;
+    changes.push_back({i, after[i].x, after[i].y, snap.crtcs[i]->mode});
+  }
+  return changes;
+}
+
+bool HasXwaylandName(const OutputReply& output) {
+  static constexpr char kPrefix[] = "XWAYLAND";
+  const int length = xcb_randr_get_output_info_name_length(&output);
+  const std::string name(
+      reinterpret_cast<const char*>(xcb_randr_get_output_info_name(&output)),
+      std::size_t(length));
+  return name.rfind(kPrefix, 0) == 0;
+}
+
 class X11Display final : public Display {
  public:
   X11Display();
@@ -254,7 +291,11 @@ class X11Display final : public Display {
  private:
   ApplyError Connect(const char* name);
   ApplyError CheckRandr();
+  bool IsWaylandSession(const Snapshot& snap, const Target& target);
   ApplyError SetScreenSize(ScreenSize size);
+  ApplyError SetCrtc(const Snapshot& snap, const CrtcChange& change);
+  void Restore(const Snapshot& snap, const std::vector<CrtcChange>& made,
+               ScreenSize screen);
   ApplyError SetMode(const Snapshot& snap, const Target& target,
                      xcb_randr_mode_t mode, std::uint32_t width_px,
                      std::uint32_t height_px);
@@ -333,6 +374,7 @@ ApplyResult X11Display::ApplyMode(std::uint32_t width_px,
   if (error != ApplyError::kNone) return {error, {}};
   const std::optional<Target> target = FindTarget(snap);
   if (!target) return {ApplyError::kNoActiveOutput, {}};
+  if (IsWaylandSession(snap, *target)) return {ApplyError::kWaylandSession, {}};
 
   const std::optional<DisplayMode> current = CurrentModeOf(snap, *target);
   const OfferedModes offered = ModesOffered(snap, *target);
@@ -359,40 +401,86 @@ ApplyError X11Display::SetScreenSize(ScreenSize size) {
              std::uint16_t(size.height_px), mm_width, mm_height));
 }
 
-// Grows the screen before the CRTC takes the new mode and shrinks it after,
-// so the screen always holds every active CRTC.
+// Xwayland only pretends to change modes, for the asking client alone and
+// until it exits; it names its outputs XWAYLAND… and marks them with the
+// "RANDR Emulation" property.
+bool X11Display::IsWaylandSession(const Snapshot& snap, const Target& target) {
+  for (const auto& output : snap.outputs) {
+    if (HasXwaylandName(*output)) return true;
+  }
+  xcb_connection_t* c = connection_->get();
+  static constexpr char kEmulation[] = "RANDR Emulation";
+  ApplyError error = ApplyError::kNone;
+  const auto atom = TakeReply(
+      c, xcb_intern_atom_reply,
+      xcb_intern_atom(c, 1, sizeof kEmulation - 1, kEmulation), &error);
+  if (!atom || atom->atom == XCB_NONE) return false;
+  const xcb_randr_output_t output =
+      xcb_randr_get_screen_resources_current_outputs(
+          snap.resources.get())[target.output];
+  const auto property = TakeReply(
+      c, xcb_randr_get_output_property_reply,
+      xcb_randr_get_output_property(c, output, atom->atom, XCB_ATOM_ANY, 0, 1,
+                                    0, 0),
+      &error);
+  return property && property->type != XCB_NONE;
+}
+
+ApplyError X11Display::SetCrtc(const Snapshot& snap, const CrtcChange& change) {
+  xcb_connection_t* c = connection_->get();
+  const CrtcReply& crtc = *snap.crtcs[change.crtc];
+  const xcb_randr_crtc_t id = xcb_randr_get_screen_resources_current_crtcs(
+      snap.resources.get())[change.crtc];
+  ApplyError error = ApplyError::kNone;
+  const auto reply = TakeReply(
+      c, xcb_randr_set_crtc_config_reply,
+      xcb_randr_set_crtc_config(
+          c, id, XCB_CURRENT_TIME, snap.resources->config_timestamp,
+          std::int16_t(change.x), std::int16_t(change.y), change.mode,
+          crtc.rotation, crtc.num_outputs, xcb_randr_get_crtc_info_outputs(&crtc)),
+      &error);
+  if (reply && reply->status != XCB_RANDR_SET_CONFIG_SUCCESS) {
+    return ApplyError::kServerRefused;
+  }
+  return error;
+}
+
+// Best effort after a failure: puts back the CRTCs already changed and the
+// screen size, so a refused change leaves the desktop as it was.
+void X11Display::Restore(const Snapshot& snap,
+                         const std::vector<CrtcChange>& made,
+                         ScreenSize screen) {
+  for (const CrtcChange& change : made) {
+    SetCrtc(snap, UnchangedCrtc(snap, change.crtc));
+  }
+  if (screen != snap.screen) SetScreenSize(snap.screen);
+}
+
+// Grows the screen before the CRTCs change and shrinks it after, so the
+// screen always holds every active CRTC.
 ApplyError X11Display::SetMode(const Snapshot& snap, const Target& target,
                                xcb_randr_mode_t mode, std::uint32_t width_px,
                                std::uint32_t height_px) {
-  const ScreenSize before = snap.screen;
-  const ScreenSize after = BoundingScreen(
-      ResizeArea(ActiveAreas(snap), target.crtc, width_px, height_px));
-  const ScreenSize covering = CoveringScreen(before, after);
-  if (covering != before) {
+  const std::vector<Area> before = ActiveAreas(snap);
+  const std::vector<Area> after =
+      ResizedLayout(before, target.crtc, width_px, height_px);
+  const ScreenSize final_screen = BoundingScreen(after);
+  const ScreenSize covering = CoveringScreen(snap.screen, final_screen);
+  if (covering != snap.screen) {
     if (const ApplyError e = SetScreenSize(covering); e != ApplyError::kNone) {
       return e;
     }
   }
-  xcb_connection_t* c = connection_->get();
-  const CrtcReply& crtc = *snap.crtcs[target.crtc];
-  const xcb_randr_crtc_t crtc_id =
-      xcb_randr_get_screen_resources_current_crtcs(snap.resources.get())[target.crtc];
-  ApplyError error = ApplyError::kNone;
-  const auto reply = TakeReply(
-      c, xcb_randr_set_crtc_config_reply,
-      xcb_randr_set_crtc_config(c, crtc_id, XCB_CURRENT_TIME,
-                                snap.resources->config_timestamp, crtc.x,
-                                crtc.y, mode, crtc.rotation, crtc.num_outputs,
-                                xcb_randr_get_crtc_info_outputs(&crtc)),
-      &error);
-  if (reply && reply->status != XCB_RANDR_SET_CONFIG_SUCCESS) {
-    error = ApplyError::kServerRefused;
+  const std::vector<CrtcChange> changes =
+      PlanCrtcChanges(snap, target, mode, before, after);
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    if (const ApplyError e = SetCrtc(snap, changes[i]); e != ApplyError::kNone) {
+      Restore(snap, {changes.begin(), changes.begin() + long(i)}, covering);
+      return e;
+    }
   }
-  if (error != ApplyError::kNone) {
-    if (covering != before) SetScreenSize(before);  // best effort: undo growth
-    return error;
-  }
-  return covering != after ? SetScreenSize(after) : ApplyError::kNone;
+  return covering != final_screen ? SetScreenSize(final_screen)
+                                   : ApplyError::kNone;
 }
 
 }  // namespace

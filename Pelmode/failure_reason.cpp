@@ -29,6 +29,9 @@ std::string FailureReason(const ApplyResult& result, std::uint32_t width_px,
       return "the display server refused the change";
     case ApplyError::kConnectionLost:
       return "the connection to the display server was lost";
+    case ApplyError::kWaylandSession:
+      return "this is a Wayland session; change the display mode in the "
+             "compositor's settings";
   }
   return "unknown failure";
 }

@@ -28,6 +28,7 @@ enum class ApplyError {
   kNoActiveOutput,
   kServerRefused,
   kConnectionLost,
+  kWaylandSession,
 };
 
 struct ApplyResult {

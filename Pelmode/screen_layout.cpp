@@ -4,10 +4,21 @@
 
 namespace pelmode {
 
-std::vector<Area> ResizeArea(std::vector<Area> areas, std::size_t changed,
-                             std::uint32_t width_px, std::uint32_t height_px) {
-  areas.at(changed).width_px = width_px;
-  areas.at(changed).height_px = height_px;
+std::vector<Area> ResizedLayout(std::vector<Area> areas, std::size_t changed,
+                                std::uint32_t width_px, std::uint32_t height_px) {
+  Area& resized = areas.at(changed);
+  const std::int64_t old_right = std::int64_t(resized.x) + resized.width_px;
+  const std::int64_t old_bottom = std::int64_t(resized.y) + resized.height_px;
+  const std::int64_t dx = std::int64_t(width_px) - resized.width_px;
+  const std::int64_t dy = std::int64_t(height_px) - resized.height_px;
+  resized.width_px = width_px;
+  resized.height_px = height_px;
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    Area& area = areas[i];
+    if (i == changed || area.width_px == 0 || area.height_px == 0) continue;
+    if (area.x >= old_right) area.x = std::int32_t(area.x + dx);
+    if (area.y >= old_bottom) area.y = std::int32_t(area.y + dy);
+  }
   return areas;
 }
 

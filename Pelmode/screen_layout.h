@@ -12,6 +12,11 @@ struct Area {
   std::int32_t y = 0;
   std::uint32_t width_px = 0;
   std::uint32_t height_px = 0;
+
+  bool operator==(const Area& other) const {
+    return x == other.x && y == other.y && width_px == other.width_px &&
+           height_px == other.height_px;
+  }
 };
 
 struct ScreenSize {
@@ -24,9 +29,12 @@ struct ScreenSize {
   bool operator!=(const ScreenSize& other) const { return !(*this == other); }
 };
 
-// The areas after `changed` takes the new size in place; its position stays.
-std::vector<Area> ResizeArea(std::vector<Area> areas, std::size_t changed,
-                             std::uint32_t width_px, std::uint32_t height_px);
+// The areas after `changed` takes the new size at its own position. Areas
+// wholly to its right move by the change in width, areas wholly below it by
+// the change in height, so the desktop stays whole and a change and the
+// change back restore it. Empty areas (CRTCs that show nothing) stay.
+std::vector<Area> ResizedLayout(std::vector<Area> areas, std::size_t changed,
+                                std::uint32_t width_px, std::uint32_t height_px);
 
 // The smallest screen, anchored at the origin, that holds every area.
 ScreenSize BoundingScreen(const std::vector<Area>& areas);

@@ -154,6 +154,9 @@ TEST(FailureReasonTest, EveryCauseHasItsOwnWords) {
       {ApplyError::kServerRefused, "the display server refused the change"},
       {ApplyError::kConnectionLost,
        "the connection to the display server was lost"},
+      {ApplyError::kWaylandSession,
+       "this is a Wayland session; change the display mode in the "
+       "compositor's settings"},
   };
   for (const auto& [error, expected] : cases) {
     FakePlatform fake = Showing(kFullHd, {error, {}});

@@ -2,14 +2,18 @@
 # Runs the x86-64 Windows build under Wine, whose display-settings calls
 # drive the RandR of a private X server, and checks the exact output (CRLF
 # line ends), the exit status and the mode that xrandr then reports.
-# Usage: display_win32_test.sh PELMODE_EXE WORK_DIR
+# With several monitors, the native build must leave the layout that Wine
+# (which places monitors as Windows does) leaves.
+# Usage: display_win32_test.sh PELMODE_EXE NATIVE_PELMODE WORK_DIR
 set -uo pipefail
 
 WINE=/usr/lib/wine/wine64
 PELMODE=("$WINE" "$1")
-WORK=$2
+NATIVE=$2
+WORK=$3
 EOL=$'\r'
 source "$(dirname "$0")/lib/expect.sh"
+source "$(dirname "$0")/lib/monitors.sh"
 
 if [[ ! -f $1 ]]; then
   echo "$1 is missing: build the windows-x86_64 preset first"
@@ -46,4 +50,23 @@ run_pelmode 1024
 expect "usage" 2 "$(usage_text)" "" "$start"
 run_pelmode 1024 -768
 expect "invalid value" 2 "$(usage_text)" 'Invalid height: -768' "$start"
+# geometry_after_runs PROGRAM...: the layout after a change down, then after
+# the change back, each run with the given program.
+geometry_after_runs() {
+  "$@" 1024 768 </dev/null >/dev/null 2>&1
+  geometry
+  "$@" 1920 1080 </dev/null >/dev/null 2>&1
+  geometry
+}
+
+add_monitor_modes
+for entry in "${MONITOR_LAYOUTS[@]:0:4}"; do
+  split_layout "$entry"
+  set_layout "$options"
+  native=$(geometry_after_runs "$NATIVE")
+  set_layout "$options"
+  wine=$(geometry_after_runs "$WINE" "$1")
+  report "neighbour $name: as Wine leaves it" \
+    "$(diff <(echo "$wine") <(echo "$native") | sed 's/^</wine:  /; s/^>/native:/')"
+done
 summary

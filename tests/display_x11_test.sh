@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Runs the built Pelmode as a user does against private X servers and checks
 # its exact output, its exit status, and the mode that xrandr then reports.
-# Usage: display_x11_test.sh PELMODE WORK_DIR GROUP   (GROUP: dummy, xvfb, norandr)
+# Usage: display_x11_test.sh PELMODE WORK_DIR GROUP
+# GROUP: dummy, monitors, xvfb or norandr
 set -uo pipefail
 
 PELMODE=("$1")
 WORK=$2
 GROUP=$3
 source "$(dirname "$0")/lib/expect.sh"
+source "$(dirname "$0")/lib/monitors.sh"
 
 layout() { printf 'screen %s\nDUMMY0 %s+0+0 %s' "$1" "$1" "$2"; }
 
@@ -39,6 +41,25 @@ test_dummy() {
   expect "highest rate where the current one is not offered" 0 \
     "$(done_text '800x600    85Hz' 1280x720)" "" "$(layout 1280x720 59.86\*)"
 
+  xserver_stop
+}
+
+test_monitors() {
+  xserver_start dummy "$WORK/monitors" || return 1
+  export DISPLAY=$XSERVER_DISPLAY
+  add_monitor_modes
+  local entry before
+  for entry in "${MONITOR_LAYOUTS[@]}"; do
+    split_layout "$entry"
+    set_layout "$options"
+    before=$(geometry)
+    run_pelmode 1024 768
+    report "neighbour $name: change down" \
+      "$( ((STATUS == 0)) || echo "exit status $STATUS")$(diff <(echo "$after") <(geometry))"
+    run_pelmode 1920 1080
+    report "neighbour $name: change back" \
+      "$( ((STATUS == 0)) || echo "exit status $STATUS")$(diff <(echo "$before") <(geometry))"
+  done
   xserver_stop
 }
 
@@ -104,7 +125,7 @@ test_norandr() {
 }
 
 mkdir -p "$WORK"
-if [[ $GROUP == dummy && $(id -u) != 0 ]]; then
+if [[ $GROUP == dummy || $GROUP == monitors ]] && [[ $(id -u) != 0 ]]; then
   echo "Xorg with the dummy driver needs root; skipped"
   exit 77
 fi

@@ -73,7 +73,7 @@ xserver_observed_layout() {
       for (i = 3; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+/) { geom = $i; break }
     }
     /^   / && /\*/ && out != "" {
-      for (i = 2; i <= NF; i++) if ($i ~ /\*/) { sub(/\+/, "", $i); print out " " geom " " $i }
+      for (i = 2; i <= NF; i++) if ($i ~ /\*/) { sub(/\+/, "", $i); print out " " geom " " $i; break }
       out = ""
     }'
 }
