@@ -32,9 +32,12 @@ ExitStatus ChangeFromArguments(int argc, const char* const argv[],
 
 int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
                    std::ostream& err) {
+  PrepareStandardStreams();
   out << std::endl;
-  const ExitStatus status = ChangeFromArguments(argc, argv, out, err);
+  ExitStatus status = ChangeFromArguments(argc, argv, out, err);
   out << "\nPress any key to exit..." << std::endl;
+  // A success that nobody could read about is not reported as one.
+  if (status == kExitModeSet && !out) status = kExitChangeFailed;
   WaitForKeyPress();
   return status;
 }

@@ -54,6 +54,11 @@ class Display {
 // the returned object reports it from its query and apply calls.
 std::unique_ptr<Display> OpenDisplay();
 
+// Called first thing: makes a closed standard stream fail every write instead
+// of lending its number to the next file opened, and a write to a closed pipe
+// an error instead of a fatal signal.
+void PrepareStandardStreams();
+
 // Returns after one key press, or at once when standard input has ended.
 // Writes nothing.
 void WaitForKeyPress();

@@ -140,6 +140,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "\nSetting failed: the system refused the change (code -5).\n"}),
     [](const auto& info) { return info.param.name; });
 
+TEST(CommandLineTest, SuccessNobodyCouldReadAboutIsNoSuccess) {
+  const std::vector<std::pair<std::vector<const char*>, int>> cases = {
+      {{"Pelmode", "1280", "720"}, kExitChangeFailed},
+      {{"Pelmode"}, kExitInvalidArguments},
+  };
+  for (const auto& [args, status] : cases) {
+    Fake() = Showing(kFullHd);
+    std::ostringstream out;
+    std::ostringstream err;
+    out.setstate(std::ios::badbit);
+    EXPECT_EQ(RunCommandLine(int(args.size()), args.data(), out, err), status);
+    EXPECT_EQ(Fake().key_waits, 1);
+  }
+}
+
 // Each cause has its own words, naming the size where the size is the cause.
 TEST(FailureReasonTest, EveryCauseHasItsOwnWords) {
   const std::vector<std::pair<ApplyError, std::string>> cases = {

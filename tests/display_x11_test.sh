@@ -2,7 +2,7 @@
 # Runs the built Pelmode as a user does against private X servers and checks
 # its exact output, its exit status, and the mode that xrandr then reports.
 # Usage: display_x11_test.sh PELMODE WORK_DIR GROUP
-# GROUP: dummy, monitors, xvfb or norandr
+# GROUP: dummy, monitors, xvfb, norandr, wayland or vanishing
 set -uo pipefail
 
 PELMODE=("$1")
@@ -40,6 +40,20 @@ test_dummy() {
   run_pelmode 1280 720
   expect "highest rate where the current one is not offered" 0 \
     "$(done_text '800x600    85Hz' 1280x720)" "" "$(layout 1280x720 59.86\*)"
+
+  # The change is made; that nobody could read about it shows in the status.
+  local status
+  "${PELMODE[@]}" 1024 768 </dev/null >&-
+  status=$?
+  report "standard output closed" "$( ((status == 1)) || echo "exit status $status")"
+  "${PELMODE[@]}" 1280 720 </dev/null >/dev/full
+  status=$?
+  report "standard output full" "$( ((status == 1)) || echo "exit status $status")"
+  "${PELMODE[@]}" 1024 768 </dev/null | head -c 1 >/dev/null
+  status=${PIPESTATUS[0]}
+  report "standard output a broken pipe" "$( ((status == 1)) || echo "exit status $status")"
+  report "each of them still changed the mode" \
+    "$(diff <(echo "$(layout 1024x768 60.00\*)") <(xserver_observed_layout))"
 
   xserver_stop
 }
@@ -113,6 +127,53 @@ test_xvfb() {
     "$(failed_err "cannot open display \"$XSERVER_DISPLAY.1\"")" "$vlayout"
 
   xserver_stop
+}
+
+# Weston with Xwayland: RandR there only pretends, for the asking client.
+test_wayland() {
+  export XDG_RUNTIME_DIR=$WORK/wayland/run
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  weston --backend=headless-backend.so --xwayland --socket=pelmode-test \
+    --log="$WORK/wayland/weston.log" >/dev/null 2>&1 &
+  local weston=$! number=""
+  for _ in $(seq 100); do
+    number=$(sed -n 's/.*xserver listening on display :\([0-9]*\).*/\1/p' \
+      "$WORK/wayland/weston.log" 2>/dev/null)
+    [[ -n $number ]] && break
+    sleep 0.1
+  done
+  [[ -n $number ]] || { kill "$weston"; return 1; }
+  export DISPLAY=:$number
+  local before
+  before=$(xrandr --current)
+  run_pelmode 800 600
+  expect "Wayland session: refused, nothing asked" 1 \
+    "$(failed_out '1024x640    60Hz' 800x600)" \
+    "$(failed_err "this is a Wayland session; change the display mode in the compositor's settings")"
+  report "Wayland session: mode unchanged" "$(diff <(echo "$before") <(xrandr --current))"
+  kill "$weston"
+  wait "$weston"
+}
+
+# The server dies after the query, when the change's first request (the
+# server grab) is about to go out: gdb holds Pelmode there meanwhile.
+test_vanishing() {
+  xserver_start xvfb "$WORK/vanishing" -screen 0 1280x1024x24 || return 1
+  export DISPLAY=$XSERVER_DISPLAY
+  xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync
+  xrandr --addmode screen 1024x768_60
+  gdb -batch -nx -ex 'set breakpoint pending on' -ex 'break xcb_grab_server' \
+    -ex "run 1024 768 </dev/null >$WORK/out 2>$WORK/err" \
+    -ex "shell kill -9 $XSERVER_PID; sleep 0.3" -ex continue \
+    --args "${PELMODE[@]}" >"$WORK/gdb.log" 2>&1
+  STATUS=$(sed -n 's/.*exited with code \([0-9]*\)\]/\1/p' "$WORK/gdb.log")
+  STATUS=$((10#${STATUS:-0}))
+  grep -q 'Breakpoint 1, ' "$WORK/gdb.log" ||
+    report "server gone before the change" "gdb never stopped Pelmode:"$'\n'"$(cat "$WORK/gdb.log")"
+  expect "server gone before the change" 1 "$(failed_out '1280x1024    0Hz' 1024x768)" \
+    "$(failed_err 'the connection to the display server was lost')"
+  { wait "$XSERVER_PID"; } 2>/dev/null
+  return 0
 }
 
 test_norandr() {

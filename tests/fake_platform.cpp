@@ -30,6 +30,8 @@ std::unique_ptr<Display> OpenDisplay() {
   return std::make_unique<testing::FakeDisplay>();
 }
 
+void PrepareStandardStreams() {}
+
 void WaitForKeyPress() {
   testing::FakePlatform& fake = testing::Fake();
   ++fake.key_waits;
