@@ -2,7 +2,7 @@
 # Runs the built Pelmode as a user does against private X servers and checks
 # its exact output, its exit status, and the mode that xrandr then reports.
 # Usage: display_x11_test.sh PELMODE WORK_DIR GROUP
-# GROUP: dummy, monitors, xvfb, norandr, wayland or vanishing
+# GROUP: dummy, monitors, xvfb, norandr, wayland, vanishing or valgrind
 set -uo pipefail
 
 PELMODE=("$1")
@@ -162,7 +162,9 @@ test_vanishing() {
   export DISPLAY=$XSERVER_DISPLAY
   xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync
   xrandr --addmode screen 1024x768_60
-  gdb -batch -nx -ex 'set breakpoint pending on' -ex 'break xcb_grab_server' \
+  # LeakSanitizer cannot work under ptrace; the other groups cover leaks.
+  ASAN_OPTIONS=detect_leaks=0 gdb -batch -nx -ex 'set breakpoint pending on' \
+    -ex 'break xcb_grab_server' \
     -ex "run 1024 768 </dev/null >$WORK/out 2>$WORK/err" \
     -ex "shell kill -9 $XSERVER_PID; sleep 0.3" -ex continue \
     --args "${PELMODE[@]}" >"$WORK/gdb.log" 2>&1
@@ -174,6 +176,28 @@ test_vanishing() {
     "$(failed_err 'the connection to the display server was lost')"
   { wait "$XSERVER_PID"; } 2>/dev/null
   return 0
+}
+
+# Memcheck over the change, a refusal and a missing display: no error, no
+# leak, and the same output as without it.
+test_valgrind() {
+  xserver_start xvfb "$WORK/valgrind" -screen 0 1280x1024x24 || return 1
+  export DISPLAY=$XSERVER_DISPLAY
+  xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync
+  xrandr --addmode screen 1024x768_60
+  PELMODE=(valgrind -q --error-exitcode=99 --leak-check=full --show-leak-kinds=all
+    --errors-for-leak-kinds=all --log-file="$WORK/valgrind.log" "${PELMODE[@]}")
+  run_pelmode 1024 768
+  expect "memcheck: change" 0 "$(done_text '1280x1024    0Hz' 1024x768)" ""
+  report "memcheck: change, nothing reported" "$(cat "$WORK/valgrind.log")"
+  run_pelmode 1000 700
+  expect "memcheck: refusal" 1 "$(failed_out '1024x768    60Hz' 1000x700)" \
+    "$(failed_err 'the display does not offer 1000x700')"
+  report "memcheck: refusal, nothing reported" "$(cat "$WORK/valgrind.log")"
+  DISPLAY=$(xserver_unused_display) run_pelmode 800 600
+  report "memcheck: no server, nothing reported" \
+    "$( ((STATUS == 1)) || echo "exit status $STATUS")$(cat "$WORK/valgrind.log")"
+  xserver_stop
 }
 
 test_norandr() {
