@@ -133,12 +133,13 @@ test_xvfb() {
 test_wayland() {
   export XDG_RUNTIME_DIR=$WORK/wayland/run
   mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  rm -f "$WORK/wayland/weston.log"
   weston --backend=headless-backend.so --xwayland --socket=pelmode-test \
     --log="$WORK/wayland/weston.log" >/dev/null 2>&1 &
   local weston=$! number=""
   for _ in $(seq 100); do
     number=$(sed -n 's/.*xserver listening on display :\([0-9]*\).*/\1/p' \
-      "$WORK/wayland/weston.log" 2>/dev/null)
+      "$WORK/wayland/weston.log" 2>/dev/null | head -n 1)
     [[ -n $number ]] && break
     sleep 0.1
   done
