@@ -306,6 +306,8 @@ class X11Display final : public Display {
   xcb_window_t root_ = XCB_NONE;
   ScreenSize reference_px_;  // with reference_mm_, the screen's DPI
   ScreenSize reference_mm_;
+  // Exists only where some client made it, as Xwayland does.
+  xcb_atom_t emulation_atom_ = XCB_NONE;
 };
 
 X11Display::X11Display() {
@@ -343,9 +345,15 @@ ApplyError X11Display::CheckRandr() {
     return xcb_connection_has_error(c) ? ApplyError::kConnectionLost
                                        : ApplyError::kNoRandr;
   }
+  static constexpr char kEmulation[] = "RANDR Emulation";
+  const auto atom_cookie =
+      xcb_intern_atom(c, 1, sizeof kEmulation - 1, kEmulation);
   ApplyError error = ApplyError::kNone;
   const auto version = TakeReply(c, xcb_randr_query_version_reply,
                                  xcb_randr_query_version(c, 1, 3), &error);
+  if (const auto atom = TakeReply(c, xcb_intern_atom_reply, atom_cookie, &error)) {
+    emulation_atom_ = atom->atom;
+  }
   if (!version) return error;
   // The change reads the configuration without re-probing the monitors,
   // which takes RRGetScreenResourcesCurrent, new in 1.3.
@@ -408,19 +416,15 @@ bool X11Display::IsWaylandSession(const Snapshot& snap, const Target& target) {
   for (const auto& output : snap.outputs) {
     if (HasXwaylandName(*output)) return true;
   }
+  if (emulation_atom_ == XCB_NONE) return false;
   xcb_connection_t* c = connection_->get();
-  static constexpr char kEmulation[] = "RANDR Emulation";
   ApplyError error = ApplyError::kNone;
-  const auto atom = TakeReply(
-      c, xcb_intern_atom_reply,
-      xcb_intern_atom(c, 1, sizeof kEmulation - 1, kEmulation), &error);
-  if (!atom || atom->atom == XCB_NONE) return false;
   const xcb_randr_output_t output =
       xcb_randr_get_screen_resources_current_outputs(
           snap.resources.get())[target.output];
   const auto property = TakeReply(
       c, xcb_randr_get_output_property_reply,
-      xcb_randr_get_output_property(c, output, atom->atom, XCB_ATOM_ANY, 0, 1,
+      xcb_randr_get_output_property(c, output, emulation_atom_, XCB_ATOM_ANY, 0, 1,
                                     0, 0),
       &error);
   return property && property->type != XCB_NONE;
