@@ -155,31 +155,5 @@ TEST(CommandLineTest, SuccessNobodyCouldReadAboutIsNoSuccess) {
   }
 }
 
-// Each cause has its own words, naming the size where the size is the cause.
-TEST(FailureReasonTest, EveryCauseHasItsOwnWords) {
-  const std::vector<std::pair<ApplyError, std::string>> cases = {
-      {ApplyError::kModeNotOffered, "the display does not offer 1280x720"},
-      {ApplyError::kRestartRequired,
-       "the computer must be restarted to use 1280x720"},
-      {ApplyError::kDriverFailed,
-       "the display driver could not switch to 1280x720"},
-      {ApplyError::kNoDisplaySet, "no display is set (DISPLAY is empty)"},
-      {ApplyError::kNoRandr, "the display server has no RandR 1.2 support"},
-      {ApplyError::kNoActiveOutput, "the display has no active output to change"},
-      {ApplyError::kServerRefused, "the display server refused the change"},
-      {ApplyError::kConnectionLost,
-       "the connection to the display server was lost"},
-      {ApplyError::kWaylandSession,
-       "this is a Wayland session; change the display mode in the "
-       "compositor's settings"},
-  };
-  for (const auto& [error, expected] : cases) {
-    FakePlatform fake = Showing(kFullHd, {error, {}});
-    const Outcome run = RunWith({"1280", "720"}, fake);
-    EXPECT_EQ(run.err, "\nSetting failed: " + expected + ".\n");
-    EXPECT_EQ(run.status, kExitChangeFailed);
-  }
-}
-
 }  // namespace
 }  // namespace pelmode

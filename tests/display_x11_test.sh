@@ -78,10 +78,7 @@ test_monitors() {
 }
 
 test_xvfb() {
-  xserver_start xvfb "$WORK/xvfb" -audit 4 -screen 0 1280x1024x24 || return 1
-  export DISPLAY=$XSERVER_DISPLAY
-  xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync
-  xrandr --addmode screen 1024x768_60
+  start_xvfb "$WORK/xvfb" -audit 4 || return 1
   local vlayout=$'screen 1280x1024\nscreen 1280x1024+0+0 0.00*'
 
   run_pelmode 1024 768
@@ -159,10 +156,7 @@ test_wayland() {
 # The server dies after the query, when the change's first request (the
 # server grab) is about to go out: gdb holds Pelmode there meanwhile.
 test_vanishing() {
-  xserver_start xvfb "$WORK/vanishing" -screen 0 1280x1024x24 || return 1
-  export DISPLAY=$XSERVER_DISPLAY
-  xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync
-  xrandr --addmode screen 1024x768_60
+  start_xvfb "$WORK/vanishing" || return 1
   # LeakSanitizer cannot work under ptrace; the other groups cover leaks.
   ASAN_OPTIONS=detect_leaks=0 gdb -batch -nx -ex 'set breakpoint pending on' \
     -ex 'break xcb_grab_server' \
@@ -182,10 +176,7 @@ test_vanishing() {
 # Memcheck over the change, a refusal and a missing display: no error, no
 # leak, and the same output as without it.
 test_valgrind() {
-  xserver_start xvfb "$WORK/valgrind" -screen 0 1280x1024x24 || return 1
-  export DISPLAY=$XSERVER_DISPLAY
-  xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync
-  xrandr --addmode screen 1024x768_60
+  start_xvfb "$WORK/valgrind" || return 1
   PELMODE=(valgrind -q --error-exitcode=99 --leak-check=full --show-leak-kinds=all
     --errors-for-leak-kinds=all --log-file="$WORK/valgrind.log" "${PELMODE[@]}")
   run_pelmode 1024 768

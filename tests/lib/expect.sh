@@ -53,6 +53,17 @@ summary() {
   ((failed == 0))
 }
 
+# start_xvfb DIR [SERVER_ARGS...]: Xvfb at 1280x1024, its own mode without
+# timings, plus a 1024x768 mode at 60 Hz; DISPLAY names it.
+start_xvfb() {
+  local dir=$1
+  shift
+  xserver_start xvfb "$dir" -screen 0 1280x1024x24 "$@" || return 1
+  export DISPLAY=$XSERVER_DISPLAY
+  xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync &&
+    xrandr --addmode screen 1024x768_60
+}
+
 done_text() { # CURRENT TARGET
   printf '\nCurrent: %s\n\nTarget: %s\n\nSetting done.\n\nPress any key to exit...' "$1" "$2"
 }
