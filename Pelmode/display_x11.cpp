@@ -97,6 +97,22 @@ struct Snapshot {
   ScreenSize screen;
 };
 
+// Collects the replies of a batch of info requests. A reply whose status is
+// not success means the configuration changed while the batch was asked.
+template <typename T, typename ReplyFunction, typename Cookie>
+void TakeInfoReplies(xcb_connection_t* c, ReplyFunction reply_function,
+                     const std::vector<Cookie>& cookies,
+                     std::vector<Reply<T>>* replies, ApplyError* error) {
+  for (const Cookie& cookie : cookies) {
+    replies->push_back(TakeReply(c, reply_function, cookie, error));
+    const Reply<T>& reply = replies->back();
+    if (reply && reply->status != XCB_RANDR_SET_CONFIG_SUCCESS &&
+        *error == ApplyError::kNone) {
+      *error = ApplyError::kServerRefused;
+    }
+  }
+}
+
 Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root,
                       ApplyError* error) {
   Snapshot snap;
@@ -105,7 +121,6 @@ Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root,
                              error);
   if (!snap.resources) return snap;
   const ResourcesReply* res = snap.resources.get();
-  const xcb_timestamp_t config_time = res->config_timestamp;
   // Every request goes out before the first reply is awaited.
   const auto primary_cookie = xcb_randr_get_output_primary(c, root);
   const auto geometry_cookie = xcb_get_geometry(c, root);
@@ -114,13 +129,14 @@ Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root,
       xcb_randr_get_screen_resources_current_outputs(res);
   for (int i = 0; i < res->num_outputs; ++i) {
     output_cookies.push_back(
-        xcb_randr_get_output_info(c, outputs[i], config_time));
+        xcb_randr_get_output_info(c, outputs[i], res->config_timestamp));
   }
   std::vector<xcb_randr_get_crtc_info_cookie_t> crtc_cookies;
   const xcb_randr_crtc_t* crtcs =
       xcb_randr_get_screen_resources_current_crtcs(res);
   for (int i = 0; i < res->num_crtcs; ++i) {
-    crtc_cookies.push_back(xcb_randr_get_crtc_info(c, crtcs[i], config_time));
+    crtc_cookies.push_back(
+        xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp));
   }
 
   if (auto primary = TakeReply(c, xcb_randr_get_output_primary_reply,
@@ -131,14 +147,10 @@ Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root,
           TakeReply(c, xcb_get_geometry_reply, geometry_cookie, error)) {
     snap.screen = {geometry->width, geometry->height};
   }
-  for (const auto& cookie : output_cookies) {
-    snap.outputs.push_back(
-        TakeReply(c, xcb_randr_get_output_info_reply, cookie, error));
-  }
-  for (const auto& cookie : crtc_cookies) {
-    snap.crtcs.push_back(
-        TakeReply(c, xcb_randr_get_crtc_info_reply, cookie, error));
-  }
+  TakeInfoReplies(c, xcb_randr_get_output_info_reply, output_cookies,
+                  &snap.outputs, error);
+  TakeInfoReplies(c, xcb_randr_get_crtc_info_reply, crtc_cookies, &snap.crtcs,
+                  error);
   return snap;
 }
 
