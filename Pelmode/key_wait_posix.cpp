@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 
 #include "platform.h"
 
