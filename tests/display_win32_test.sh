@@ -28,7 +28,8 @@ layout() { printf 'screen %s\nDUMMY0 %s+0+0 %s' "$1" "$1" "$2"; }
 
 xserver_start dummy "$WORK/dummy" || exit 1
 trap xserver_stop EXIT
-export DISPLAY=$XSERVER_DISPLAY WINEPREFIX=$WORK/prefix WINEDEBUG=-all
+# No Mono or Gecko: their installers would wait for a click on the display.
+export DISPLAY=$XSERVER_DISPLAY WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 rm -rf "$WINEPREFIX"
 "$WINE" wineboot -i >"$WORK/wineboot.log" 2>&1 || {
   cat "$WORK/wineboot.log"
