@@ -11,8 +11,6 @@ GROUP=$3
 source "$(dirname "$0")/lib/expect.sh"
 source "$(dirname "$0")/lib/monitors.sh"
 
-layout() { printf 'screen %s\nDUMMY0 %s+0+0 %s' "$1" "$1" "$2"; }
-
 test_dummy() {
   xserver_start dummy "$WORK/dummy" || return 1
   export DISPLAY=$XSERVER_DISPLAY

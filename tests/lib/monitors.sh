@@ -1,4 +1,4 @@
-# Layouts of several monitors on the dummy-driver Xorg, for the end-to-end
+# Layouts on the dummy-driver Xorg, of one monitor or several, for the
 # tests. Sourced after expect.sh.
 
 # Each layout: the xrandr options that make it, then the geometry xrandr
@@ -21,6 +21,9 @@ DUMMY0 1024x768+1280+0
 DUMMY1 1280x1024+0+0
 DUMMY2 800x600+2304+0"
 )
+
+# layout SIZE RATE: the screen and DUMMY0 alone, showing SIZE at RATE.
+layout() { printf 'screen %s\nDUMMY0 %s+0+0 %s' "$1" "$1" "$2"; }
 
 # Screen and outputs without the refresh rates.
 geometry() { xserver_observed_layout | sed 's/ [0-9.]*\*$//'; }
