@@ -17,14 +17,24 @@ std::string FailureReason(const ApplyResult& result, std::uint32_t width_px,
       return "the display driver could not switch to " + size;
     case ApplyError::kSystemRefused:
       return "the system refused the change (" + result.detail + ")";
-    case ApplyError::kNoDisplaySet:
+    case ApplyError::kDisplayUnset:
+      return "no display is set (DISPLAY is not set)";
+    case ApplyError::kDisplayEmpty:
       return "no display is set (DISPLAY is empty)";
     case ApplyError::kCannotOpenDisplay:
       return "cannot open display \"" + result.detail + "\"";
     case ApplyError::kNoRandr:
-      return "the display server has no RandR 1.2 support";
+      return "the display server has no RandR 1.3 support";
     case ApplyError::kNoActiveOutput:
       return "the display has no active output to change";
+    case ApplyError::kMirrorNotOffered:
+      return "the mirrored output " + result.detail + " does not offer " + size;
+    case ApplyError::kLayoutBroken:
+      return "the other monitors cannot stay joined to " + size +
+             " without overlapping";
+    case ApplyError::kScreenTooLarge:
+      return "the monitors would need a screen of " + result.detail +
+             ", larger than the display server allows";
     case ApplyError::kServerRefused:
       return "the display server refused the change";
     case ApplyError::kConnectionLost:

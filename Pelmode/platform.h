@@ -22,10 +22,14 @@ enum class ApplyError {
   kRestartRequired,
   kDriverFailed,
   kSystemRefused,
-  kNoDisplaySet,
+  kDisplayUnset,
+  kDisplayEmpty,
   kCannotOpenDisplay,
   kNoRandr,
   kNoActiveOutput,
+  kMirrorNotOffered,
+  kLayoutBroken,
+  kScreenTooLarge,
   kServerRefused,
   kConnectionLost,
   kWaylandSession,
@@ -34,7 +38,8 @@ enum class ApplyError {
 struct ApplyResult {
   ApplyError error = ApplyError::kNone;
   // The display name for kCannotOpenDisplay, the system's code for
-  // kSystemRefused; empty otherwise.
+  // kSystemRefused, the output's name for kMirrorNotOffered, the size needed
+  // for kScreenTooLarge; empty otherwise.
   std::string detail;
 
   bool ok() const { return error == ApplyError::kNone; }

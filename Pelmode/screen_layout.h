@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace pelmode {
 
-// The part of the screen that one active CRTC shows.
+// The part of the desktop that one output (or one CRTC) shows; an empty area
+// shows nothing.
 struct Area {
   std::int32_t x = 0;
   std::int32_t y = 0;
@@ -29,17 +31,33 @@ struct ScreenSize {
   bool operator!=(const ScreenSize& other) const { return !(*this == other); }
 };
 
-// The areas after `changed` takes the new size at its own position. Areas
-// wholly to its right move by the change in width, areas wholly below it by
-// the change in height, so the desktop stays whole and a change and the
-// change back restore it. Empty areas (CRTCs that show nothing) stay.
-std::vector<Area> ResizedLayout(std::vector<Area> areas, std::size_t changed,
-                                std::uint32_t width_px, std::uint32_t height_px);
+// Every area's place and size once `changed` takes the new size, keeping the
+// desktop whole:
+// - `changed` keeps its top-left corner, and areas equal to it (mirrors)
+//   follow it;
+// - the groups of touching areas reached through its right or bottom edge
+//   move as blocks, keeping the edge they share with it and their alignment
+//   with its top, bottom, left or right edge; the other areas stay;
+// - a block that would overlap another area is pushed right or down, the
+//   shorter way, until it is clear;
+// - the whole desktop then shifts to start where it started.
+// Empty when that would leave overlaps or a desktop in pieces. Empty areas
+// stay as they are.
+std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas,
+                                               std::size_t changed,
+                                               std::uint32_t width_px,
+                                               std::uint32_t height_px);
 
 // The smallest screen, anchored at the origin, that holds every area.
 ScreenSize BoundingScreen(const std::vector<Area>& areas);
 
-// A screen that holds both the old and the new layout, so the CRTC can be
+// The screen for a layout that needs `needed`, within the server's limits:
+// never below the minimum; empty when the layout exceeds the maximum.
+std::optional<ScreenSize> ScreenWithinLimits(ScreenSize needed,
+                                             ScreenSize minimum,
+                                             ScreenSize maximum);
+
+// A screen that holds both the old and the new layout, so the CRTCs can be
 // set before the screen shrinks to its final size.
 ScreenSize CoveringScreen(ScreenSize before, ScreenSize after);
 

@@ -116,7 +116,7 @@ test_xvfb() {
   (unset DISPLAY && run_pelmode 800 600 && exit "$STATUS")
   STATUS=$?
   expect "DISPLAY unset" 1 "$(failed_out unknown 800x600)" \
-    "$(failed_err 'no display is set (DISPLAY is empty)')"
+    "$(failed_err 'no display is set (DISPLAY is not set)')"
   DISPLAY=$XSERVER_DISPLAY.1 run_pelmode 800 600
   expect "screen that does not exist" 1 "$(failed_out unknown 800x600)" \
     "$(failed_err "cannot open display \"$XSERVER_DISPLAY.1\"")" "$vlayout"
@@ -195,7 +195,7 @@ test_norandr() {
   export DISPLAY=$XSERVER_DISPLAY
   run_pelmode 1024 768
   expect "server without RandR" 1 "$(failed_out unknown 1024x768)" \
-    "$(failed_err 'the display server has no RandR 1.2 support')"
+    "$(failed_err 'the display server has no RandR 1.3 support')"
   xserver_stop
 }
 

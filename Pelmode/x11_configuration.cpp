@@ -1,0 +1,119 @@
+#include "x11_configuration.h"
+
+namespace pelmode::x11 {
+namespace {
+
+// Collects the replies of a batch of info requests. A reply whose status is
+// not success means the configuration changed while the batch was asked.
+template <typename T, typename ReplyFunction, typename Cookie>
+void TakeInfoReplies(xcb_connection_t* c, ReplyFunction reply_function,
+                     const std::vector<Cookie>& cookies,
+                     std::vector<Reply<T>>* replies, ApplyError* error) {
+  for (const Cookie& cookie : cookies) {
+    replies->push_back(TakeReply(c, reply_function, cookie, error));
+    const Reply<T>& reply = replies->back();
+    if (reply && reply->status != XCB_RANDR_SET_CONFIG_SUCCESS &&
+        *error == ApplyError::kNone) {
+      *error = ApplyError::kServerRefused;
+    }
+  }
+}
+
+// Every request goes out before the first reply is awaited.
+struct Cookies {
+  xcb_randr_get_output_primary_cookie_t primary;
+  xcb_get_geometry_cookie_t geometry;
+  xcb_randr_get_screen_size_range_cookie_t size_range;
+  std::vector<xcb_randr_get_output_info_cookie_t> outputs;
+  std::vector<xcb_randr_get_crtc_info_cookie_t> crtcs;
+};
+
+Cookies AskForDetails(xcb_connection_t* c, xcb_window_t root,
+                      const ResourcesReply* res) {
+  Cookies cookies = {xcb_randr_get_output_primary(c, root),
+                     xcb_get_geometry(c, root),
+                     xcb_randr_get_screen_size_range(c, root),
+                     {},
+                     {}};
+  const xcb_randr_output_t* outputs =
+      xcb_randr_get_screen_resources_current_outputs(res);
+  for (int i = 0; i < res->num_outputs; ++i) {
+    cookies.outputs.push_back(
+        xcb_randr_get_output_info(c, outputs[i], res->config_timestamp));
+  }
+  const xcb_randr_crtc_t* crtcs =
+      xcb_randr_get_screen_resources_current_crtcs(res);
+  for (int i = 0; i < res->num_crtcs; ++i) {
+    cookies.crtcs.push_back(
+        xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp));
+  }
+  return cookies;
+}
+
+}  // namespace
+
+ApplyError RequestError(xcb_connection_t* connection,
+                        xcb_generic_error_t* error) {
+  std::free(error);
+  return xcb_connection_has_error(connection) ? ApplyError::kConnectionLost
+                                              : ApplyError::kServerRefused;
+}
+
+ApplyError CheckRequest(xcb_connection_t* connection,
+                        xcb_void_cookie_t cookie) {
+  xcb_generic_error_t* error = xcb_request_check(connection, cookie);
+  if (!error && !xcb_connection_has_error(connection)) return ApplyError::kNone;
+  return RequestError(connection, error);
+}
+
+xcb_randr_output_t Snapshot::OutputId(std::size_t output) const {
+  return xcb_randr_get_screen_resources_current_outputs(resources.get())[output];
+}
+
+xcb_randr_crtc_t Snapshot::CrtcId(std::size_t crtc) const {
+  return xcb_randr_get_screen_resources_current_crtcs(resources.get())[crtc];
+}
+
+std::string Snapshot::OutputName(std::size_t output) const {
+  const OutputReply* info = outputs[output].get();
+  return std::string(
+      reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info)),
+      std::size_t(xcb_randr_get_output_info_name_length(info)));
+}
+
+std::optional<std::size_t> Snapshot::OutputIndex(xcb_randr_output_t id) const {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    if (OutputId(i) == id) return i;
+  }
+  return std::nullopt;
+}
+
+Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root,
+                      ApplyError* error) {
+  Snapshot snap;
+  snap.resources = TakeReply(c, xcb_randr_get_screen_resources_current_reply,
+                             xcb_randr_get_screen_resources_current(c, root),
+                             error);
+  if (!snap.resources) return snap;
+  const Cookies cookies = AskForDetails(c, root, snap.resources.get());
+  if (auto primary = TakeReply(c, xcb_randr_get_output_primary_reply,
+                               cookies.primary, error)) {
+    snap.primary = primary->output;
+  }
+  if (auto geometry =
+          TakeReply(c, xcb_get_geometry_reply, cookies.geometry, error)) {
+    snap.screen = {geometry->width, geometry->height};
+  }
+  if (auto range = TakeReply(c, xcb_randr_get_screen_size_range_reply,
+                             cookies.size_range, error)) {
+    snap.min_screen = {range->min_width, range->min_height};
+    snap.max_screen = {range->max_width, range->max_height};
+  }
+  TakeInfoReplies(c, xcb_randr_get_output_info_reply, cookies.outputs,
+                  &snap.outputs, error);
+  TakeInfoReplies(c, xcb_randr_get_crtc_info_reply, cookies.crtcs, &snap.crtcs,
+                  error);
+  return snap;
+}
+
+}  // namespace pelmode::x11

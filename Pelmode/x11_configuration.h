@@ -1,0 +1,72 @@
+// Reading the X server's RandR configuration over xcb: every reply owned,
+// every error turned into an ApplyError.
+#pragma once
+
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "platform.h"
+#include "screen_layout.h"
+
+namespace pelmode::x11 {
+
+struct FreeDeleter {
+  void operator()(void* memory) const { std::free(memory); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+using ResourcesReply = xcb_randr_get_screen_resources_current_reply_t;
+using OutputReply = xcb_randr_get_output_info_reply_t;
+using CrtcReply = xcb_randr_get_crtc_info_reply_t;
+
+// Frees the error; a lost connection is told from a refused request.
+ApplyError RequestError(xcb_connection_t* connection, xcb_generic_error_t* error);
+
+// Collects one reply; the first failure of a batch is the one kept.
+template <typename ReplyFunction, typename Cookie>
+auto TakeReply(xcb_connection_t* connection, ReplyFunction reply_function,
+               Cookie cookie, ApplyError* first_error) {
+  xcb_generic_error_t* error = nullptr;
+  using T = std::remove_pointer_t<decltype(reply_function(connection, cookie,
+                                                          &error))>;
+  Reply<T> reply(reply_function(connection, cookie, &error));
+  if (!reply && *first_error == ApplyError::kNone) {
+    *first_error = RequestError(connection, error);
+  } else {
+    std::free(error);
+  }
+  return reply;
+}
+
+ApplyError CheckRequest(xcb_connection_t* connection, xcb_void_cookie_t cookie);
+
+// The server's configuration as one consistent set of replies.
+struct Snapshot {
+  Reply<ResourcesReply> resources;
+  std::vector<Reply<OutputReply>> outputs;  // in the server's output order
+  std::vector<Reply<CrtcReply>> crtcs;      // in the server's CRTC order
+  xcb_randr_output_t primary = XCB_NONE;
+  ScreenSize screen;
+  ScreenSize min_screen;
+  ScreenSize max_screen;
+
+  xcb_randr_output_t OutputId(std::size_t output) const;
+  xcb_randr_crtc_t CrtcId(std::size_t crtc) const;
+  std::string OutputName(std::size_t output) const;
+  // The output's index, if the snapshot has it.
+  std::optional<std::size_t> OutputIndex(xcb_randr_output_t id) const;
+};
+
+// Sets `error` when some part could not be read; the snapshot is then not
+// to be used.
+Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root, ApplyError* error);
+
+}  // namespace pelmode::x11
