@@ -1,5 +1,6 @@
 // The key wait on a terminal: no echo, no line editing, one key, and the
-// terminal handed back exactly as it was, even when a signal ends the run.
+// terminal handed back exactly as it was, even when a signal ends the run or
+// stops the job.
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,33 +15,74 @@ namespace pelmode {
 namespace {
 
 constexpr int kInput = STDIN_FILENO;
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // A key's bytes (an arrow sends three) arrive together; this is how long to
 // wait for the rest of one before calling it complete.
 constexpr int kKeyTailTimeoutMs = 30;
 constexpr int kMaxKeyTailReads = 16;
 
-// Read by the signal handler, so it cannot live in the guard object.
+// Read by the signal handlers, so they cannot live in the guard object.
 termios g_saved_terminal;
+termios g_single_key_terminal;
+
+void SetHandler(int signal_number, void (*handler)(int),
+                struct sigaction* previous = nullptr) {
+  struct sigaction action = {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal_number, &action, previous);
+}
 
 extern "C" void RestoreTerminalAndResignal(int signal_number) {
   tcsetattr(kInput, TCSANOW, &g_saved_terminal);
-  std::signal(signal_number, SIG_DFL);
-  std::raise(signal_number);  // delivered on return, with the default action
+  SetHandler(signal_number, SIG_DFL);
+  raise(signal_number);  // delivered on return, with the default action
 }
+
+// The shell gets its terminal back while the job is stopped.
+extern "C" void RestoreTerminalAndStop(int signal_number) {
+  const int saved_errno = errno;
+  tcsetattr(kInput, TCSANOW, &g_saved_terminal);
+  struct sigaction ours;
+  SetHandler(signal_number, SIG_DFL, &ours);
+  raise(signal_number);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, signal_number);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // stops here until continued
+  sigaction(signal_number, &ours, nullptr);
+  errno = saved_errno;
+}
+
+extern "C" void ResumeSingleKey(int) {
+  const int saved_errno = errno;
+  tcsetattr(kInput, TCSANOW, &g_single_key_terminal);
+  errno = saved_errno;
+}
+
+struct Handling {
+  int signal_number;
+  void (*handler)(int);
+};
+constexpr Handling kHandlings[] = {
+    {SIGINT, RestoreTerminalAndResignal}, {SIGQUIT, RestoreTerminalAndResignal},
+    {SIGTERM, RestoreTerminalAndResignal}, {SIGHUP, RestoreTerminalAndResignal},
+    {SIGTSTP, RestoreTerminalAndStop},     {SIGCONT, ResumeSingleKey},
+};
 
 // Puts the terminal in single-key mode for its lifetime.
 class SingleKeyTerminal {
  public:
   SingleKeyTerminal() {
     if (tcgetattr(kInput, &g_saved_terminal) != 0) return;
+    g_single_key_terminal = g_saved_terminal;
+    g_single_key_terminal.c_lflag &= ~tcflag_t(ICANON | ECHO);
+    g_single_key_terminal.c_cc[VMIN] = 1;
+    g_single_key_terminal.c_cc[VTIME] = 0;
     InstallSignalHandlers();
-    termios raw = g_saved_terminal;
-    raw.c_lflag &= ~tcflag_t(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
     active_ = true;
-    if (tcsetattr(kInput, TCSANOW, &raw) != 0) RestoreSignalHandlers();
+    if (tcsetattr(kInput, TCSANOW, &g_single_key_terminal) != 0) {
+      RestoreSignalHandlers();
+    }
   }
   ~SingleKeyTerminal() {
     if (!active_) return;
@@ -51,23 +93,24 @@ class SingleKeyTerminal {
   SingleKeyTerminal& operator=(const SingleKeyTerminal&) = delete;
 
  private:
+  // A signal ignored when the program started (as a shell does for a
+  // background job) stays ignored.
   void InstallSignalHandlers() {
-    struct sigaction action = {};
-    action.sa_handler = RestoreTerminalAndResignal;
-    sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-      sigaction(kEndingSignals[i], &action, &previous_[i]);
+    for (std::size_t i = 0; i < std::size(kHandlings); ++i) {
+      sigaction(kHandlings[i].signal_number, nullptr, &previous_[i]);
+      if (previous_[i].sa_handler == SIG_IGN) continue;
+      SetHandler(kHandlings[i].signal_number, kHandlings[i].handler);
     }
   }
   void RestoreSignalHandlers() {
-    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
-      sigaction(kEndingSignals[i], &previous_[i], nullptr);
+    for (std::size_t i = 0; i < std::size(kHandlings); ++i) {
+      sigaction(kHandlings[i].signal_number, &previous_[i], nullptr);
     }
     active_ = false;
   }
 
   bool active_ = false;
-  struct sigaction previous_[std::size(kEndingSignals)] = {};
+  struct sigaction previous_[std::size(kHandlings)] = {};
 };
 
 // False at end of input or on an error that retrying cannot mend.

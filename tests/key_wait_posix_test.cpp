@@ -5,6 +5,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,27 +29,37 @@ bool SameSettings(const termios& a, const termios& b) {
          std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
-// A child process whose controlling terminal is a fresh pseudo-terminal.
-// The test keeps the terminal's far end open, so its settings can be read
-// after the child has gone.
+// A foreground job on a fresh pseudo-terminal, as a shell with job control
+// runs it: a session leader waits for the job and ends as the job ended. The
+// test keeps the terminal's far end open, so its settings can be read after
+// the job has gone.
 class TerminalRun {
  public:
-  explicit TerminalRun(std::vector<std::string> argv) {
+  explicit TerminalRun(std::vector<std::string> argv, int ignored_signal = 0) {
+    int job_pipe[2];
     if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) return;
+    if (pipe(job_pipe) != 0) return;
     tcgetattr(slave_, &before_);
-    pid_ = fork();
-    if (pid_ == 0) ExecOnTerminal(argv);
+    leader_ = fork();
+    if (leader_ == 0) {
+      close(job_pipe[0]);
+      LeadSession(argv, ignored_signal, job_pipe[1]);
+    }
+    close(job_pipe[1]);
+    if (read(job_pipe[0], &job_, sizeof job_) != sizeof job_) job_ = -1;
+    close(job_pipe[0]);
   }
   ~TerminalRun() {
-    if (pid_ > 0 && !reaped_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
+    if (leader_ > 0 && !reaped_) {
+      kill(job_, SIGKILL);
+      kill(leader_, SIGKILL);
+      waitpid(leader_, nullptr, 0);
     }
     close(master_);
     close(slave_);
   }
 
-  // Everything the child printed within `timeout`, or up to `until`.
+  // Everything the job printed within `timeout`, or up to `until`.
   std::string Read(const std::string& until, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     pollfd pfd = {master_, POLLIN, 0};
@@ -63,15 +75,33 @@ class TerminalRun {
     return output_;
   }
 
-  // True once the child has switched the terminal to single-key mode.
-  bool AwaitsKey() {
-    for (int i = 0; i < 200; ++i) {
-      termios now;
-      tcgetattr(slave_, &now);
-      if ((now.c_lflag & (ICANON | ECHO)) == 0) return true;
+  // True once `check` holds, polled for up to 10 s.
+  template <typename Check>
+  static bool Eventually(Check check) {
+    for (int i = 0; i < 1000; ++i) {
+      if (check()) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
+  }
+
+  // True once the job has switched the terminal to single-key mode.
+  bool AwaitsKey() {
+    return Eventually([&] {
+      termios now;
+      tcgetattr(slave_, &now);
+      return (now.c_lflag & (ICANON | ECHO)) == 0;
+    });
+  }
+
+  // True once the job is stopped.
+  bool Stopped() const {
+    return Eventually([&] {
+      std::ifstream stat("/proc/" + std::to_string(job_) + "/stat");
+      std::string pid, name, state;
+      stat >> pid >> name >> state;
+      return state == "T";
+    });
   }
 
   void Type(const std::string& bytes) {
@@ -79,14 +109,15 @@ class TerminalRun {
               ssize_t(bytes.size()));
   }
 
+  // How the job ended, as its session leader passes it on.
   int Wait() {
     int status = 0;
-    waitpid(pid_, &status, 0);
+    waitpid(leader_, &status, 0);
     reaped_ = true;
     return status;
   }
 
-  pid_t pid() const { return pid_; }
+  pid_t job() const { return job_; }
   bool SettingsRestored() const {
     termios after;
     tcgetattr(slave_, &after);
@@ -94,10 +125,32 @@ class TerminalRun {
   }
 
  private:
-  [[noreturn]] void ExecOnTerminal(const std::vector<std::string>& argv) {
+  [[noreturn]] void LeadSession(const std::vector<std::string>& argv,
+                                int ignored_signal, int job_pipe) {
     setsid();
     ioctl(slave_, TIOCSCTTY, 0);
     for (int fd = 0; fd < 3; ++fd) dup2(slave_, fd);
+    const rlimit no_core = {0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    const pid_t job = fork();
+    if (job == 0) RunJob(argv, ignored_signal);
+    if (write(job_pipe, &job, sizeof job) != sizeof job) _exit(126);
+    int status = 0;
+    waitpid(job, &status, 0);
+    if (WIFSIGNALED(status)) {
+      signal(WTERMSIG(status), SIG_DFL);
+      kill(getpid(), WTERMSIG(status));
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 125);
+  }
+
+  [[noreturn]] static void RunJob(const std::vector<std::string>& argv,
+                                  int ignored_signal) {
+    signal(SIGTTOU, SIG_IGN);
+    setpgid(0, 0);
+    tcsetpgrp(STDIN_FILENO, getpid());
+    signal(SIGTTOU, SIG_DFL);
+    if (ignored_signal != 0) signal(ignored_signal, SIG_IGN);
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
@@ -108,7 +161,8 @@ class TerminalRun {
   int master_ = -1;
   int slave_ = -1;
   termios before_ = {};
-  pid_t pid_ = -1;
+  pid_t leader_ = -1;
+  pid_t job_ = -1;
   bool reaped_ = false;
   std::string output_;
 };
@@ -141,28 +195,50 @@ TEST(KeyWaitTest, TheRestOfAnArrowKeyNeverReachesTheNextProgram) {
   run.Wait();
 }
 
-TEST(KeyWaitTest, SignalsEndTheWaitWithTheTerminalRestored) {
+TEST(KeyWaitTest, SignalsLeaveTheTerminalAsItWas) {
+  enum Outcome { kDies, kStopsAndResumes, kIgnored };
   struct Case {
     const char* what;
     int signal_number;
-    bool by_keyboard;
+    const char* keys;  // typed instead of sending the signal
+    int ignored_at_start;
+    Outcome outcome;
   };
-  const Case cases[] = {{"Ctrl+C", SIGINT, true},
-                        {"SIGTERM", SIGTERM, false},
-                        {"SIGHUP", SIGHUP, false}};
+  const Case cases[] = {
+      {"Ctrl+C", SIGINT, "\x03", 0, kDies},
+      {"Ctrl+\\", SIGQUIT, "\x1c", 0, kDies},
+      {"SIGTERM", SIGTERM, nullptr, 0, kDies},
+      {"SIGHUP", SIGHUP, nullptr, 0, kDies},
+      {"Ctrl+Z, then SIGCONT", SIGTSTP, "\x1a", 0, kStopsAndResumes},
+      {"Ctrl+C ignored by the caller", SIGINT, "\x03", SIGINT, kIgnored},
+  };
   for (const Case& c : cases) {
-    TerminalRun run({PELMODE_BINARY, "1"});
+    TerminalRun run({PELMODE_BINARY, "1"}, c.ignored_at_start);
     ASSERT_NE(run.Read(kPrompt, std::chrono::seconds(10)).find(kPrompt),
-              std::string::npos);
+              std::string::npos) << c.what;
     ASSERT_TRUE(run.AwaitsKey()) << c.what;
-    if (c.by_keyboard) {
-      run.Type("\x03");
+    if (c.keys) {
+      run.Type(c.keys);
     } else {
-      kill(run.pid(), c.signal_number);
+      kill(run.job(), c.signal_number);
+    }
+    if (c.outcome == kStopsAndResumes) {
+      ASSERT_TRUE(run.Stopped()) << c.what;
+      EXPECT_TRUE(run.SettingsRestored()) << c.what << ": while stopped";
+      kill(run.job(), SIGCONT);
+    }
+    if (c.outcome != kDies) {
+      EXPECT_TRUE(run.AwaitsKey()) << c.what << ": the wait goes on";
+      run.Type("q");
     }
     const int status = run.Wait();
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number)
-        << c.what << ": status " << status;
+    if (c.outcome == kDies) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number)
+          << c.what << ": status " << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2)
+          << c.what << ": status " << status;
+    }
     EXPECT_TRUE(run.SettingsRestored()) << c.what;
   }
 }
