@@ -38,6 +38,11 @@ test_dummy() {
   run_pelmode 1280 720
   expect "highest rate where the current one is not offered" 0 \
     "$(done_text '800x600    85Hz' 1280x720)" "" "$(layout 1280x720 59.86\*)"
+  # Below the server's smallest screen: the screen stays at that size.
+  add_tiny_mode DUMMY0
+  run_pelmode 48 40
+  expect "mode smaller than the smallest screen" 0 "$(done_text '1280x720    60Hz' 48x40)" "" \
+    $'screen 64x64\nDUMMY0 48x40+0+0 215.33*'
 
   # The change is made; that nobody could read about it shows in the status.
   local status
@@ -47,8 +52,13 @@ test_dummy() {
   "${PELMODE[@]}" 1280 720 </dev/null >/dev/full
   status=$?
   report "standard output full" "$( ((status == 1)) || echo "exit status $status")"
-  "${PELMODE[@]}" 1024 768 </dev/null | head -c 1 >/dev/null
-  status=${PIPESTATUS[0]}
+  # A pipe whose reading end is closed before Pelmode starts.
+  python3 -c 'import os, subprocess, sys
+r, w = os.pipe()
+os.close(r)
+sys.exit(subprocess.call(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=w))' \
+    "${PELMODE[@]}" 1024 768
+  status=$?
   report "standard output a broken pipe" "$( ((status == 1)) || echo "exit status $status")"
   report "each of them still changed the mode" \
     "$(diff <(echo "$(layout 1024x768 60.00\*)") <(xserver_observed_layout))"
@@ -65,13 +75,21 @@ test_monitors() {
     split_layout "$entry"
     set_layout "$options"
     before=$(geometry)
-    run_pelmode 1024 768
-    report "neighbour $name: change down" \
+    # shellcheck disable=SC2086
+    run_pelmode $size
+    report "$name: the change" \
       "$( ((STATUS == 0)) || echo "exit status $STATUS")$(diff <(echo "$after") <(geometry))"
-    run_pelmode 1920 1080
-    report "neighbour $name: change back" \
+    # shellcheck disable=SC2046
+    run_pelmode $(first_size "$before")
+    report "$name: the change back" \
       "$( ((STATUS == 0)) || echo "exit status $STATUS")$(diff <(echo "$before") <(geometry))"
   done
+  # The mirror lacks the mode: nothing is touched.
+  add_tiny_mode DUMMY0
+  before=$(xserver_observed_layout)
+  run_pelmode 48 40
+  expect "mirror without the size" 1 "$(failed_out '1920x1080    60Hz' 48x40)" \
+    "$(failed_err 'the mirrored output DUMMY1 does not offer 48x40')" "$before"
   xserver_stop
 }
 

@@ -64,6 +64,12 @@ start_xvfb() {
     xrandr --addmode screen 1024x768_60
 }
 
+# add_tiny_mode OUTPUT: a 48x40 mode, smaller than any screen the server allows.
+add_tiny_mode() {
+  xrandr --newmode 48x40 0.5 48 50 52 54 40 41 42 43 2>/dev/null
+  xrandr --addmode "$1" 48x40
+}
+
 done_text() { # CURRENT TARGET
   printf '\nCurrent: %s\n\nTarget: %s\n\nSetting done.\n\nPress any key to exit...' "$1" "$2"
 }
