@@ -59,12 +59,65 @@ bool Joined(const Box& a, const Box& b) {
   return Meet(a, b) && (columns_overlap || rows_overlap);
 }
 
-bool IsRightOf(const Box& box, const Box& changed) {
-  return Meet(box, changed) && box.left >= changed.right;
+bool RowsMeet(const Box& a, const Box& b) {
+  return a.top <= b.bottom && b.top <= a.bottom;
 }
 
-bool IsBelow(const Box& box, const Box& changed) {
-  return Meet(box, changed) && box.top >= changed.bottom;
+bool ColumnsMeet(const Box& a, const Box& b) {
+  return a.left <= b.right && b.left <= a.right;
+}
+
+Coord Displacement(Shift shift) {
+  return (shift.dx < 0 ? -shift.dx : shift.dx) +
+         (shift.dy < 0 ? -shift.dy : shift.dy);
+}
+
+// The boxes before and after: which take the new size (the changed one and
+// its mirrors), which stay whatever happens (those attached to the changed
+// box's left or top), and which are placed already.
+struct Desktop {
+  std::vector<Box> before;
+  std::vector<Box> after;
+  std::vector<bool> active;
+  std::vector<bool> resized;
+  std::vector<bool> anchored;
+  std::vector<bool> placed;
+  Box old_box;
+  Box new_box;
+};
+
+// Whether another box stands between the changed box and box `i`, in the
+// direction `beyond` tells (true when a box lies past the changed box).
+template <typename Beyond, typename Level>
+bool Hidden(const Desktop& d, std::size_t i, Beyond beyond, Level level) {
+  for (std::size_t o = 0; o < d.before.size(); ++o) {
+    if (o == i || !d.active[o] || d.resized[o]) continue;
+    if (beyond(d.before[o], d.before[i]) && level(d.before[o], d.before[i]) &&
+        level(d.before[o], d.old_box)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Beyond the changed box's right edge, level with it or corner to corner,
+// and nothing between them.
+bool FacesRight(const Desktop& d, std::size_t i) {
+  const Box& box = d.before[i];
+  const Coord edge = d.old_box.right;
+  return box.left >= edge && RowsMeet(box, d.old_box) &&
+         !Hidden(d, i, [&](const Box& o, const Box& b) {
+           return o.left >= edge && o.right <= b.left;
+         }, RowsMeet);
+}
+
+bool FacesBelow(const Desktop& d, std::size_t i) {
+  const Box& box = d.before[i];
+  const Coord edge = d.old_box.bottom;
+  return box.top >= edge && ColumnsMeet(box, d.old_box) &&
+         !Hidden(d, i, [&](const Box& o, const Box& b) {
+           return o.top >= edge && o.bottom <= b.top;
+         }, ColumnsMeet);
 }
 
 // A box on the top or left that shared a border only with the part of the
@@ -76,143 +129,166 @@ bool Loses(const Box& box, const Box& old_box, const Box& new_box) {
 // Whether the box must make way for the change: it lies beyond the changed
 // box's right or bottom edge, in the way of its new size, or loses its touch.
 bool MakesWay(const Box& box, const Box& old_box, const Box& new_box) {
-  return IsRightOf(box, old_box) || IsBelow(box, old_box) ||
+  return (Meet(box, old_box) &&
+          (box.left >= old_box.right || box.top >= old_box.bottom)) ||
          (Overlap(box, new_box) && !Overlap(box, old_box)) ||
          Loses(box, old_box, new_box);
 }
 
-// Whether the box and the changed box touch along a border, or will overlap.
-bool Firmly(const Box& box, const Box& old_box, const Box& new_box) {
-  return Joined(box, old_box) || Overlap(box, new_box);
-}
-
-// The groups of touching boxes that make way, with those they reach; `free`
-// marks the boxes that may move, `anchor` those that stay. A group that
-// meets the changed box only at a corner and meets an anchor stays too.
-std::vector<std::vector<std::size_t>> MovingBlocks(
-    const std::vector<Box>& boxes, const std::vector<bool>& free,
-    const std::vector<bool>& anchor, const Box& old_box, const Box& new_box) {
-  std::vector<bool> taken(boxes.size(), false);
-  std::vector<std::vector<std::size_t>> blocks;
-  for (std::size_t seed = 0; seed < boxes.size(); ++seed) {
-    if (!free[seed] || taken[seed]) continue;
-    if (!MakesWay(boxes[seed], old_box, new_box)) continue;
-    std::vector<std::size_t> block = {seed};
-    taken[seed] = true;
-    bool firm = false;
-    bool anchored = false;
-    for (std::size_t next = 0; next < block.size(); ++next) {
-      const Box& box = boxes[block[next]];
-      firm = firm || (MakesWay(box, old_box, new_box) &&
-                      Firmly(box, old_box, new_box));
-      for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (!Meet(box, boxes[i])) continue;
-        anchored = anchored || anchor[i];
-        if (!free[i] || taken[i]) continue;
-        taken[i] = true;
-        block.push_back(i);
-      }
+// The boxes that make way, with every box they reach through boxes that
+// touch, short of those anchored.
+std::vector<std::size_t> Movers(const Desktop& d) {
+  const std::size_t n = d.before.size();
+  std::vector<bool> taken(n, false);
+  std::vector<std::size_t> movers;
+  const auto can_move = [&](std::size_t i) {
+    return d.active[i] && !d.resized[i] && !d.anchored[i] && !taken[i];
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    if (can_move(i) && MakesWay(d.before[i], d.old_box, d.new_box)) {
+      taken[i] = true;
+      movers.push_back(i);
     }
-    if (firm || !anchored) blocks.push_back(block);
   }
-  return blocks;
+  for (std::size_t next = 0; next < movers.size(); ++next) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!can_move(i) || !Meet(d.before[movers[next]], d.before[i])) continue;
+      taken[i] = true;
+      movers.push_back(i);
+    }
+  }
+  return movers;
 }
 
-// How far a block beside one edge of the changed box moves along that edge,
+// How far a box beside one edge of the changed box moves along that edge,
 // which runs from `start` to `old_end` and now ends at `new_end`: not at all
-// when lined up with its start, with the end when lined up with that, else
-// as little as keeps it touching.
-Coord FollowAlong(std::vector<Span> spans, Coord start, Coord old_end,
+// when lined up with its start, with the end when lined up with that (or
+// starting where it ends), else as little as keeps it touching.
+Coord FollowAlong(Coord low, Coord high, Coord start, Coord old_end,
                   Coord new_end) {
-  const auto shares_border = [&](const Span& s) {
-    return s.low < old_end && s.high > start;
-  };
-  const bool bordered = std::any_of(spans.begin(), spans.end(), shares_border);
-  if (bordered) {
-    spans.erase(std::remove_if(spans.begin(), spans.end(),
-                               [&](const Span& s) { return !shares_border(s); }),
-                spans.end());
-  }
-  for (const Span& s : spans) {
-    if (s.low == start) return 0;
-  }
-  for (const Span& s : spans) {
-    if (s.high == old_end) return new_end - old_end;
-  }
-  Coord lowest = std::numeric_limits<Coord>::max();
-  for (const Span& s : spans) lowest = std::min(lowest, s.low);
+  if (low == start) return 0;
+  if (high == old_end || low == old_end) return new_end - old_end;
   // A shared border needs at least a pixel of it; a corner needs none.
+  const bool bordered = low < old_end && high > start;
   const Coord reach = bordered ? new_end - 1 : new_end;
-  return lowest <= reach ? 0 : reach - lowest;
+  return low <= reach ? 0 : reach - low;
 }
 
-// The spans along each edge of the changed box of a block's boxes that touch
-// that edge: all on the right and bottom, only those that lose their touch on
-// the top and left.
-struct Sides {
-  std::vector<Span> right, below, above, left;
-};
-
-Sides SidesOf(const std::vector<std::size_t>& block,
-              const std::vector<Box>& boxes, const Box& old_box,
-              const Box& new_box) {
-  Sides sides;
-  for (std::size_t i : block) {
-    const Box& box = boxes[i];
-    if (IsRightOf(box, old_box)) sides.right.push_back({box.top, box.bottom});
-    if (IsBelow(box, old_box)) sides.below.push_back({box.left, box.right});
-    if (!Loses(box, old_box, new_box)) continue;
-    if (box.bottom <= old_box.top) sides.above.push_back({box.left, box.right});
-    if (box.right <= old_box.left) sides.left.push_back({box.top, box.bottom});
+// Where the box goes to keep its place beside the changed box, if it has
+// one there. `leads` tells that nothing else may place it: it faces an edge
+// of the changed box (not just a corner) or loses its touch.
+std::optional<Shift> FollowChanged(const Desktop& d, std::size_t i,
+                                   bool* leads) {
+  const Box& box = d.before[i];
+  const Box& o = d.old_box;
+  const Box& n = d.new_box;
+  const bool right = FacesRight(d, i);
+  const bool below = FacesBelow(d, i);
+  const bool in_way = Overlap(box, n) && !Overlap(box, o);
+  *leads = Loses(box, o, n) ||
+           (right && box.top < o.bottom && box.bottom > o.top) ||
+           (below && box.left < o.right && box.right > o.left);
+  if (right && below) return Shift{n.right - box.left, n.bottom - box.top};
+  if (right) {
+    return Shift{n.right - box.left,
+                 FollowAlong(box.top, box.bottom, o.top, o.bottom, n.bottom)};
   }
-  return sides;
+  if (below) {
+    return Shift{FollowAlong(box.left, box.right, o.left, o.right, n.right),
+                 n.bottom - box.top};
+  }
+  if (Loses(box, o, n) && box.bottom <= o.top) {
+    return Shift{FollowAlong(box.left, box.right, o.left, o.right, n.right), 0};
+  }
+  if (Loses(box, o, n) && box.right <= o.left) {
+    return Shift{0, FollowAlong(box.top, box.bottom, o.top, o.bottom, n.bottom)};
+  }
+  if (in_way) return Shift{};  // pushed clear when placed
+  return std::nullopt;
 }
 
-Shift BlockShift(const std::vector<std::size_t>& block,
-                 const std::vector<Box>& boxes, const Box& old_box,
-                 const Box& new_box) {
-  const Sides sides = SidesOf(block, boxes, old_box, new_box);
-  const Shift corner = {new_box.right - old_box.right,
-                        new_box.bottom - old_box.bottom};
-  const auto along_rows = [&](const std::vector<Span>& spans) {
-    return FollowAlong(spans, old_box.left, old_box.right, new_box.right);
-  };
-  const auto along_columns = [&](const std::vector<Span>& spans) {
-    return FollowAlong(spans, old_box.top, old_box.bottom, new_box.bottom);
-  };
-  // Beside both edges, only moving with the corner keeps it clear of both.
-  if (!sides.right.empty() && !sides.below.empty()) return corner;
-  if (!sides.right.empty()) return {corner.dx, along_columns(sides.right)};
-  if (!sides.below.empty()) return {along_rows(sides.below), corner.dy};
-  if (!sides.above.empty()) return {along_rows(sides.above), 0};
-  if (!sides.left.empty()) return {0, along_columns(sides.left)};
-  return {};  // only in the way of the new size: pushed clear
+// The places a box may take: beside the changed box, or, unless that place
+// is the only one, moved as a placed box it touched has moved, or where it
+// is if it shares a border there with a placed box it shared one with
+// before (or with any placed box, where it has no place beside the changed
+// box).
+std::vector<Shift> Candidates(const Desktop& d, std::size_t i) {
+  std::vector<Shift> shifts;
+  bool leads = false;
+  const auto beside = FollowChanged(d, i, &leads);
+  if (beside) shifts.push_back(*beside);
+  if (leads) return shifts;
+  bool held = false;
+  for (std::size_t p = 0; p < d.before.size(); ++p) {
+    if (!d.placed[p]) continue;
+    const bool still = d.after[p] == d.before[p];
+    held = held || (Joined(d.before[i], d.after[p]) &&
+                    (!beside || (still && Joined(d.before[i], d.before[p]))));
+    if (still || d.resized[p] || !Meet(d.before[i], d.before[p])) continue;
+    shifts.push_back({d.after[p].left - d.before[p].left,
+                      d.after[p].top - d.before[p].top});
+  }
+  if (held) shifts.push_back({});
+  return shifts;
 }
 
-// Pushes the block right or down, the shorter way each time, until none of
-// its boxes overlaps a placed box that it did not overlap before. Each push
-// clears one pair for good, so this ends.
-Shift PushClear(const std::vector<std::size_t>& block, Shift shift,
-                const std::vector<Box>& before, const std::vector<Box>& after,
-                const std::vector<bool>& placed) {
-  for (;;) {
-    Coord right = 0;
-    Coord down = 0;
-    for (std::size_t i = 0; i < block.size() && right == 0; ++i) {
-      const Box box = Moved(before[block[i]], shift);
-      for (std::size_t p = 0; p < after.size() && right == 0; ++p) {
-        if (!placed[p] || !Overlap(box, after[p])) continue;
-        if (Overlap(before[block[i]], before[p])) continue;
-        right = after[p].right - box.left;
-        down = after[p].bottom - box.top;
-      }
+// The first placed box that the box would overlap, where it did not before.
+std::optional<std::size_t> Obstacle(const Desktop& d, std::size_t i,
+                                    Shift shift) {
+  const Box box = Moved(d.before[i], shift);
+  for (std::size_t p = 0; p < d.before.size(); ++p) {
+    if (d.placed[p] && Overlap(box, d.after[p]) &&
+        !Overlap(d.before[i], d.before[p])) {
+      return p;
     }
-    if (right == 0) return shift;
+  }
+  return std::nullopt;
+}
+
+// Pushes the box right or down, the shorter way each time, until it is
+// clear. Each push clears one placed box for good, so this ends.
+Shift PushClear(const Desktop& d, std::size_t i, Shift shift) {
+  while (const auto p = Obstacle(d, i, shift)) {
+    const Box box = Moved(d.before[i], shift);
+    const Coord right = d.after[*p].right - box.left;
+    const Coord down = d.after[*p].bottom - box.top;
     if (right <= down) {
       shift.dx += right;
     } else {
       shift.dy += down;
     }
+  }
+  return shift;
+}
+
+struct Choice {
+  std::size_t box;
+  Shift shift;
+  Coord displacement;
+};
+
+// Places the moving boxes one at a time, the one that moves least first,
+// each clear of those placed; when none has a clear place, the one that
+// would move least is pushed clear.
+void PlaceMovers(Desktop& d, const std::vector<std::size_t>& movers) {
+  for (std::size_t left = movers.size(); left > 0; --left) {
+    std::optional<Choice> clear;
+    std::optional<Choice> any;
+    for (std::size_t i : movers) {
+      if (d.placed[i]) continue;
+      for (const Shift& shift : Candidates(d, i)) {
+        const Choice choice = {i, shift, Displacement(shift)};
+        if (!any || choice.displacement < any->displacement) any = choice;
+        if (Obstacle(d, i, shift)) continue;
+        if (!clear || choice.displacement < clear->displacement) clear = choice;
+      }
+    }
+    if (!any) return;  // the rest stay where they are
+    const Choice chosen = clear ? *clear : *any;
+    const Shift shift =
+        clear ? chosen.shift : PushClear(d, chosen.box, chosen.shift);
+    d.after[chosen.box] = Moved(d.before[chosen.box], shift);
+    d.placed[chosen.box] = true;
   }
 }
 
@@ -289,49 +365,42 @@ std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas,
                                                std::size_t changed,
                                                std::uint32_t width_px,
                                                std::uint32_t height_px) {
-  std::vector<Box> before;
-  std::vector<bool> active;
+  Desktop d;
   for (const Area& area : areas) {
-    before.push_back(BoxOf(area));
-    active.push_back(!IsEmpty(area));
+    d.before.push_back(BoxOf(area));
+    d.active.push_back(!IsEmpty(area));
   }
-  const Box old_box = before.at(changed);
-  const Box new_box = {old_box.left, old_box.top, old_box.left + width_px,
-                       old_box.top + height_px};
-  std::vector<Box> after = before;
-  std::vector<bool> placed = active;  // what stays is placed already
-  std::vector<bool> free(areas.size(), false);
-  std::vector<bool> anchor(areas.size(), false);
+  d.old_box = d.before.at(changed);
+  d.new_box = {d.old_box.left, d.old_box.top, d.old_box.left + width_px,
+               d.old_box.top + height_px};
+  d.after = d.before;
+  d.placed = d.active;
   for (std::size_t i = 0; i < areas.size(); ++i) {
-    if (!active[i]) continue;
-    if (i == changed || before[i] == old_box) {
-      after[i] = new_box;  // the changed area and its mirrors
-      continue;
-    }
-    // What touches the changed area on its left or top stays, and so
-    // anchors what touches it.
-    free[i] = !Meet(before[i], old_box) || MakesWay(before[i], old_box, new_box);
-    anchor[i] = !free[i];
+    const Box& box = d.before[i];
+    d.resized.push_back(d.active[i] && (i == changed || box == d.old_box));
+    if (d.resized[i]) d.after[i] = d.new_box;
+    d.anchored.push_back(d.active[i] && !d.resized[i] && Meet(box, d.old_box) &&
+                         !MakesWay(box, d.old_box, d.new_box));
   }
-  const auto blocks = MovingBlocks(before, free, anchor, old_box, new_box);
-  for (const auto& block : blocks) {
-    for (std::size_t i : block) placed[i] = false;
+  // Those that follow the changed box go first; the others then take the
+  // place of what they touched.
+  std::vector<std::size_t> leaders;
+  std::vector<std::size_t> followers;
+  for (std::size_t i : Movers(d)) {
+    bool leads = false;
+    FollowChanged(d, i, &leads);
+    (leads ? leaders : followers).push_back(i);
+    d.placed[i] = false;
   }
-  for (const auto& block : blocks) {
-    const Shift shift = PushClear(
-        block, BlockShift(block, before, old_box, new_box), before, after, placed);
-    for (std::size_t i : block) {
-      after[i] = Moved(before[i], shift);
-      placed[i] = true;
-    }
-  }
-  KeepOrigin(before, after, active);
-  if (!StaysWhole(before, after, active)) return std::nullopt;
+  PlaceMovers(d, leaders);
+  PlaceMovers(d, followers);
+  KeepOrigin(d.before, d.after, d.active);
+  if (!StaysWhole(d.before, d.after, d.active)) return std::nullopt;
 
   std::vector<Area> result = areas;
   for (std::size_t i = 0; i < areas.size(); ++i) {
-    if (!active[i]) continue;
-    const std::optional<Area> area = AreaOf(after[i]);
+    if (!d.active[i]) continue;
+    const std::optional<Area> area = AreaOf(d.after[i]);
     if (!area) return std::nullopt;
     result[i] = *area;
   }

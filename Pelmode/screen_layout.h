@@ -35,10 +35,13 @@ struct ScreenSize {
 // desktop whole:
 // - `changed` keeps its top-left corner, and areas equal to it (mirrors)
 //   follow it;
-// - the groups of touching areas reached through its right or bottom edge
-//   move as blocks, keeping the edge they share with it and their alignment
-//   with its top, bottom, left or right edge; the other areas stay;
-// - a block that would overlap another area is pushed right or down, the
+// - areas facing its right or bottom edge move with that edge, keeping their
+//   top, bottom, left or right edge lined up with it, or else moving as
+//   little as keeps them touching; those the change would cut off or run
+//   into move too, and the areas they touch follow them; areas attached to
+//   its left or top stay;
+// - the areas are placed one at a time, the one that moves least first, and
+//   one that would overlap a placed area is pushed right or down, the
 //   shorter way, until it is clear;
 // - the whole desktop then shifts to start where it started.
 // Empty when that would leave overlaps or a desktop in pieces. Empty areas

@@ -53,9 +53,11 @@ expect "invalid value" 2 "$(usage_text)" 'Invalid height: -768' "$start"
 # desktop whole (not with bottom edges lined up, where it leaves a gap) the
 # native build must leave the same layout.
 add_monitor_modes
-split_layout "${MONITOR_LAYOUTS[1]}"
-set_layout "$options"
-# shellcheck disable=SC2086
-"$WINE" "$1" $size </dev/null >/dev/null 2>&1
-report "$name: as Wine leaves it" "$(diff <(echo "$after") <(geometry))"
+for entry in "${MONITOR_LAYOUTS[1]}" "${MONITOR_LAYOUTS[2]}"; do
+  split_layout "$entry"
+  set_layout "$options"
+  # shellcheck disable=SC2086
+  "$WINE" "$1" $size </dev/null >/dev/null 2>&1
+  report "$name: as Wine leaves it" "$(diff <(echo "$after") <(geometry))"
+done
 summary

@@ -11,6 +11,10 @@ DUMMY1 1024x768+800+0"
 DUMMY0 1024x768+1920+0
 DUMMY1 1920x1080+0+0
 DUMMY2 1280x1024+0+1080"
+  "L, both larger than the new size|--output DUMMY0 --mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 1920x0 --output DUMMY2 --mode 1280x1024 --pos 0x1080|1024 768|screen 2560x1792
+DUMMY0 1024x768+0+0
+DUMMY1 1280x1024+1280+0
+DUMMY2 1280x1024+0+768"
   "mirror|--output DUMMY0 --mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --same-as DUMMY0|1024 768|screen 1024x768
 DUMMY0 1024x768+0+0
 DUMMY1 1024x768+0+0"
@@ -40,7 +44,7 @@ split_layout() {
 # not list for them until they are switched on.
 add_monitor_modes() {
   xrandr --addmode DUMMY1 1024x768 && xrandr --addmode DUMMY1 1920x1080 &&
-    xrandr --addmode DUMMY2 1280x1024
+    xrandr --addmode DUMMY1 1280x1024 && xrandr --addmode DUMMY2 1280x1024
 }
 
 # The size the first output of GEOMETRY shows, as two words.
