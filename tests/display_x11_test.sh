@@ -90,6 +90,19 @@ test_monitors() {
   run_pelmode 48 40
   expect "mirror without the size" 1 "$(failed_out '1920x1080    60Hz' 48x40)" \
     "$(failed_err 'the mirrored output DUMMY1 does not offer 48x40')" "$before"
+  # gdb moves the second CRTC off the screen, so the server refuses it: the
+  # first, already changed, must be put back.
+  set_layout "--output DUMMY0 --mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 1920x0"
+  before=$(xserver_observed_layout)
+  ASAN_OPTIONS=detect_leaks=0 gdb -batch -nx -ex 'set breakpoint pending on' \
+    -ex 'break xcb_randr_set_crtc_config' -ex 'ignore 1 1' \
+    -ex "run 1024 768 </dev/null >$WORK/out 2>$WORK/err" -ex 'set $r8 = 32000' \
+    -ex delete -ex continue --args "${PELMODE[@]}" >"$WORK/gdb.log" 2>&1
+  STATUS=$(sed -n 's/.*exited with code \([0-9]*\)\]/\1/p' "$WORK/gdb.log")
+  STATUS=$((10#${STATUS:-0}))
+  expect "a refused step undoes the steps before it" 1 \
+    "$(failed_out '1920x1080    60Hz' 1024x768)" \
+    "$(failed_err 'the display server refused the change')" "$before"
   xserver_stop
 }
 
