@@ -34,7 +34,6 @@ void PrepareStandardStreams() {}
 
 void WaitForKeyPress() {
   testing::FakePlatform& fake = testing::Fake();
-  ++fake.key_waits;
   if (fake.watched_out != nullptr) fake.out_at_key_wait = fake.watched_out->str();
 }
 

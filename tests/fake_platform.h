@@ -18,7 +18,6 @@ struct FakePlatform {
 
   int displays_opened = 0;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> applied;
-  int key_waits = 0;
   // What `watched_out` held when the key wait began.
   const std::ostringstream* watched_out = nullptr;
   std::string out_at_key_wait;

@@ -1,20 +1,17 @@
 #!/usr/bin/env bash
 # Checks the packages that CPack made in the native and windows-i686 builds,
-# then installs the Debian package on this machine, runs the installed
-# Pelmode against a private X server, reads its manual page, and removes it.
+# then unpacks the Debian package into a private root (the machine's package
+# manager is never involved), runs the Pelmode it holds against a private X
+# server and reads its manual page.
 # Usage: packages_test.sh BUILDS_DIR SOURCE_DIR WORK_DIR
 set -uo pipefail
 
 BUILDS=$1
 SOURCE_DIR=$2
 WORK=$3
-PELMODE=(/usr/bin/Pelmode)
+PELMODE=("$WORK/root/usr/bin/Pelmode")
 source "$(dirname "$0")/lib/expect.sh"
 
-if [[ $(id -u) != 0 ]]; then
-  echo "Installing the package needs root; skipped"
-  exit 77
-fi
 deb=$(ls "$BUILDS"/native/packages/pelmode_*.deb 2>/dev/null)
 zip=$(ls "$BUILDS"/windows-i686/packages/pelmode-*.zip 2>/dev/null)
 if [[ -z $deb || -z $zip ]]; then
@@ -42,17 +39,17 @@ report "zip holds the 32-bit executable and the README" \
     i686-w64-mingw32-objdump -f "$WORK"/zip/*/Pelmode.exe | grep -q 'file format pei-i386' ||
       echo 'not a PE32 i386 image')$(cmp "$WORK"/zip/*/README.md "$SOURCE_DIR/README.md")"
 
-dpkg -i "$deb" >"$WORK/dpkg.log" 2>&1 || report "dpkg installs the package" "$(cat "$WORK/dpkg.log")"
+rm -rf "$WORK/root" && dpkg-deb -x "$deb" "$WORK/root"
+report "the packaged program links libstdc++ statically, as the README says" \
+  "$(objdump -p "${PELMODE[0]}" | grep -E 'NEEDED.*libstdc\+\+')"
 start_xvfb "$WORK/xvfb" || exit 1
 run_pelmode 1024 768
-expect "the installed Pelmode changes the mode" 0 "$(done_text '1280x1024    0Hz' 1024x768)" "" \
+expect "the packaged Pelmode changes the mode" 0 '1280x1024    0Hz' 1024x768 "" \
   $'screen 1024x768\nscreen 1024x768+0+0 59.92*'
 xserver_stop
-manual=$(MANPAGER=cat MANWIDTH=80 man Pelmode 2>&1)
-report "man Pelmode shows the manual page" \
+manual=$(MANPAGER=cat MANWIDTH=80 man -l "$WORK/root/usr/share/man/man1/Pelmode.1.gz" 2>&1)
+report "the manual page reads" \
   "$(for heading in 'Pelmode - switch the display' 'EXIT STATUS' 'Wayland session'; do
     grep -q "$heading" <<<"$manual" || echo "no '$heading' in: ${manual:0:200}"
   done)"
-dpkg -r pelmode >>"$WORK/dpkg.log" 2>&1
-report "dpkg removes it again" "$([[ ! -e /usr/bin/Pelmode ]] || echo 'still installed')"
 summary

@@ -10,7 +10,7 @@ TEST(PixelCountTest, AcceptsWholeCountsAsPeopleTypeThem) {
       {"1280", 1280},       {"1", 1},           {"2147483647", 2147483647u},
       {"+800", 800},        {"600px", 600},     {"600PX", 600},
       {"600pX", 600},       {" \t768\n ", 768}, {" +1024px ", 1024},
-      {"0800", 800},        {"00000000000000000001", 1},
+      {"0800", 800},        {"\v\r800\f", 800},  {"00000000000000000001", 1},
   };
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(ParsePixelCount(text), expected) << "text: \"" << text << "\"";

@@ -18,19 +18,25 @@ run_pelmode() {
 # The text as the program prints it: every line ended, the last one too.
 lines() { [[ -z $1 ]] || printf "%s$EOL\n" "${1//$'\n'/$EOL$'\n'}"; }
 
-# expect NAME STATUS STDOUT STDERR [LAYOUT]: checks the last run, and the
-# layout that xrandr reports when one is given.
+# differs WHAT EXPECTED FILE: a report of how FILE differs from the text.
+differs() {
+  cmp -s <(lines "$2") "$3" || printf '%s differs:\n%s\n' "$1" "$(diff <(lines "$2") "$3" | cat -A)"
+}
+
+# expect NAME STATUS CURRENT TARGET REASON [LAYOUT]: checks the output of the
+# last run (a change from CURRENT to TARGET, failed for REASON unless it is
+# empty), its status, and the layout xrandr reports when one is given.
 expect() {
-  local name=$1 problems="" layout
+  local name=$1 out="" err="" layout problems=""
+  out=$'\n'"Current: $3"$'\n\n'"Target: $4"$'\n'
+  [[ -z $5 ]] && out+=$'\nSetting done.\n'
+  [[ -n $5 ]] && err=$'\n'"Setting failed: $5."
+  out+=$'\nPress any key to exit...'
   [[ $STATUS == "$2" ]] || problems+="exit status $STATUS, expected $2"$'\n'
-  cmp -s <(lines "$3") "$WORK/out" ||
-    problems+="stdout differs:"$'\n'"$(diff <(lines "$3") "$WORK/out" | cat -A)"$'\n'
-  cmp -s <(lines "$4") "$WORK/err" ||
-    problems+="stderr differs:"$'\n'"$(diff <(lines "$4") "$WORK/err" | cat -A)"$'\n'
-  if [[ $# -ge 5 ]]; then
+  problems+=$(differs stdout "$out" "$WORK/out")$(differs stderr "$err" "$WORK/err")
+  if [[ $# -ge 6 ]]; then
     layout=$(xserver_observed_layout)
-    [[ $layout == "$5" ]] ||
-      problems+="xrandr shows:"$'\n'"$layout"$'\n'"expected:"$'\n'"$5"$'\n'
+    [[ $layout == "$6" ]] || problems+="xrandr shows:"$'\n'"$layout"$'\n'"expected:"$'\n'"$6"
   fi
   report "$name" "$problems"
 }
@@ -43,7 +49,7 @@ report() {
   else
     failed=$((failed + 1))
     echo "FAIL $1"
-    printf '%s' "$2" | sed 's/^/     /'
+    printf '%s\n' "${2%$'\n'}" | sed 's/^/     /'
   fi
 }
 
@@ -68,15 +74,4 @@ start_xvfb() {
 add_tiny_mode() {
   xrandr --newmode 48x40 0.5 48 50 52 54 40 41 42 43 2>/dev/null
   xrandr --addmode "$1" 48x40
-}
-
-done_text() { # CURRENT TARGET
-  printf '\nCurrent: %s\n\nTarget: %s\n\nSetting done.\n\nPress any key to exit...' "$1" "$2"
-}
-failed_out() { # CURRENT TARGET
-  printf '\nCurrent: %s\n\nTarget: %s\n\nPress any key to exit...' "$1" "$2"
-}
-failed_err() { printf '\nSetting failed: %s.' "$1"; }
-usage_text() {
-  printf '\nInvalid arguments, have nothing to do...\nUseage: [Width] [Height]\n\nPress any key to exit...'
 }

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Runs the built Pelmode as a foreground job on a fresh pseudo-terminal, as
+a shell with job control does, and checks what its key wait does to that
+terminal. Usage: key_wait_test.py PELMODE"""
+import fcntl
+import os
+import pty
+import resource
+import select
+import signal
+import sys
+import termios
+import time
+
+PELMODE = sys.argv[1]
+PROMPT = b"Press any key to exit...\r\n"
+results = {"passed": 0, "failed": 0}
+
+
+def report(name, problem):
+    results["failed" if problem else "passed"] += 1
+    print(("FAIL " if problem else "ok   ") + name + (f"\n     {problem}" if problem else ""))
+
+
+def eventually(check, seconds=10):
+    deadline = time.monotonic() + seconds
+    while not check():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.01)
+    return True
+
+
+class Job:
+    """A session leader on a new terminal runs the job in its own process
+    group, in the foreground, and ends as the job ended. The test keeps the
+    terminal's far end, so its settings can be read after the job."""
+
+    def __init__(self, argv, ignored=None):
+        self.master, self.slave = pty.openpty()
+        self.before = termios.tcgetattr(self.slave)
+        self.output = b""
+        job_pipe = os.pipe()
+        self.leader = os.fork()
+        if self.leader == 0:
+            self._lead(argv, ignored, job_pipe[1])
+        os.close(job_pipe[1])
+        self.job = int(os.read(job_pipe[0], 16))
+
+    def _lead(self, argv, ignored, job_pipe):
+        os.setsid()
+        fcntl.ioctl(self.slave, termios.TIOCSCTTY, 0)
+        for fd in range(3):
+            os.dup2(self.slave, fd)
+        resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+        job = os.fork()
+        if job == 0:
+            signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+            os.setpgid(0, 0)
+            os.tcsetpgrp(0, os.getpid())
+            for number in (signal.SIGTTOU, signal.SIGPIPE):
+                signal.signal(number, signal.SIG_DFL)
+            if ignored:
+                signal.signal(ignored, signal.SIG_IGN)
+            os.execv(argv[0], argv)
+        os.write(job_pipe, str(job).encode())
+        status = os.waitpid(job, 0)[1]
+        if os.WIFSIGNALED(status):
+            signal.signal(os.WTERMSIG(status), signal.SIG_DFL)
+            os.kill(os.getpid(), os.WTERMSIG(status))
+        os._exit(os.WEXITSTATUS(status))
+
+    def read(self, until=b"", seconds=10.0):
+        deadline = time.monotonic() + seconds
+        while not until or until not in self.output:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.master], [], [], left)[0]:
+                break
+            self.output += os.read(self.master, 256)
+        return self.output
+
+    def awaits_key(self):
+        return eventually(lambda: termios.tcgetattr(self.slave)[3] & (termios.ICANON | termios.ECHO) == 0)
+
+    def stopped(self):
+        return eventually(lambda: open(f"/proc/{self.job}/stat").read().split(") ")[1][0] == "T")
+
+    def restored(self):
+        return termios.tcgetattr(self.slave) == self.before
+
+    def type(self, keys):
+        os.write(self.master, keys)
+
+    def wait(self):
+        return os.waitpid(self.leader, 0)[1]
+
+
+def one_key():
+    job = Job([PELMODE])
+    if PROMPT not in job.read(PROMPT) or not job.awaits_key():
+        return report("one key ends the wait", f"no key wait: {job.output!r}")
+    printed = len(job.output)
+    job.type(b"q")
+    status = job.wait()
+    report("one key ends the wait", None if os.waitstatus_to_exitcode(status) == 2 else f"ended with {os.waitstatus_to_exitcode(status)}")
+    report("the key is not echoed and nothing follows the prompt", job.read(seconds=0.2)[printed:] or None)
+    report("the terminal is as it was", None if job.restored() else "settings differ")
+
+
+def arrow_key():
+    # The next program reads whatever input is left, waiting 0.3 s at most.
+    script = "\"$0\"; stty -icanon min 0 time 3; printf '<'; dd bs=16 count=1 2>/dev/null; printf '>'"
+    job = Job(["/bin/sh", "-c", script, PELMODE])
+    job.read(PROMPT)
+    job.awaits_key()
+    job.type(b"\x1b[A")
+    report("the rest of an arrow key never reaches the next program",
+           None if b"<>" in job.read(b"<>", 5) else job.output)
+    job.wait()
+
+
+def signals():
+    dies, stops, ignored = "dies", "stops and resumes", "ignored"
+    for name, number, keys, ignored_at_start, outcome in [
+        ("Ctrl+C", signal.SIGINT, b"\x03", None, dies),
+        ("Ctrl+\\", signal.SIGQUIT, b"\x1c", None, dies),
+        ("SIGTERM", signal.SIGTERM, None, None, dies),
+        ("SIGHUP", signal.SIGHUP, None, None, dies),
+        ("Ctrl+Z, then SIGCONT", signal.SIGTSTP, b"\x1a", None, stops),
+        ("Ctrl+C ignored by the caller", signal.SIGINT, b"\x03", signal.SIGINT, ignored),
+    ]:
+        job = Job([PELMODE, "1"], ignored_at_start)
+        job.read(PROMPT)
+        problems = [] if job.awaits_key() else ["no key wait"]
+        job.type(keys) if keys else os.kill(job.job, number)
+        if outcome == stops:
+            problems += [] if job.stopped() else ["not stopped"]
+            problems += [] if job.restored() else ["terminal not restored while stopped"]
+            os.kill(job.job, signal.SIGCONT)
+        if outcome != dies:
+            problems += [] if job.awaits_key() else ["the wait does not go on"]
+            job.type(b"q")
+        status = job.wait()
+        ended = os.WIFSIGNALED(status) and os.WTERMSIG(status) == number
+        if outcome != dies:
+            ended = os.WIFEXITED(status) and os.WEXITSTATUS(status) == 2
+        problems += [] if ended else [f"ended with {os.waitstatus_to_exitcode(status)}"]
+        problems += [] if job.restored() else ["terminal not restored"]
+        report(f"{name}: {outcome}, the terminal as it was", "; ".join(problems))
+
+
+one_key()
+arrow_key()
+signals()
+print(f"{results['passed']} passed, {results['failed']} failed")
+sys.exit(1 if results["failed"] else 0)
