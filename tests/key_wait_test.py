@@ -1,16 +1,8 @@
 #!/usr/bin/env python3
-"""Runs the built Pelmode as a foreground job on a fresh pseudo-terminal, as
-a shell with job control does, and checks what its key wait does to that
-terminal. Usage: key_wait_test.py PELMODE"""
-import fcntl
-import os
-import pty
-import resource
-import select
-import signal
-import sys
-import termios
-import time
+# Runs the built Pelmode as a foreground job on a fresh pseudo-terminal, as a
+# shell with job control does, and checks what its key wait does to that
+# terminal. Usage: key_wait_test.py PELMODE
+import fcntl, os, pty, resource, select, signal, sys, termios, time
 
 PELMODE = sys.argv[1]
 PROMPT = b"Press any key to exit...\r\n"
@@ -19,23 +11,20 @@ results = {"passed": 0, "failed": 0}
 
 def report(name, problem):
     results["failed" if problem else "passed"] += 1
-    print(("FAIL " if problem else "ok   ") + name + (f"\n     {problem}" if problem else ""))
+    print(f"FAIL {name}\n     {problem}" if problem else f"ok   {name}")
 
 
 def eventually(check, seconds=10):
     deadline = time.monotonic() + seconds
-    while not check():
-        if time.monotonic() > deadline:
-            return False
+    while not check() and time.monotonic() < deadline:
         time.sleep(0.01)
-    return True
+    return check()
 
 
+# A session leader on a new terminal runs the job in its own process group,
+# in the foreground, and ends as the job ended. The test keeps the terminal's
+# far end, so its settings can be read after the job.
 class Job:
-    """A session leader on a new terminal runs the job in its own process
-    group, in the foreground, and ends as the job ended. The test keeps the
-    terminal's far end, so its settings can be read after the job."""
-
     def __init__(self, argv, ignored=None):
         self.master, self.slave = pty.openpty()
         self.before = termios.tcgetattr(self.slave)
@@ -50,16 +39,15 @@ class Job:
     def _lead(self, argv, ignored, job_pipe):
         os.setsid()
         fcntl.ioctl(self.slave, termios.TIOCSCTTY, 0)
-        for fd in range(3):
-            os.dup2(self.slave, fd)
+        [os.dup2(self.slave, fd) for fd in range(3)]
         resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
         job = os.fork()
         if job == 0:
             signal.signal(signal.SIGTTOU, signal.SIG_IGN)
             os.setpgid(0, 0)
             os.tcsetpgrp(0, os.getpid())
-            for number in (signal.SIGTTOU, signal.SIGPIPE):
-                signal.signal(number, signal.SIG_DFL)
+            signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+            signal.signal(signal.SIGPIPE, signal.SIG_DFL)
             if ignored:
                 signal.signal(ignored, signal.SIG_IGN)
             os.execv(argv[0], argv)
@@ -72,10 +60,8 @@ class Job:
 
     def read(self, until=b"", seconds=10.0):
         deadline = time.monotonic() + seconds
-        while not until or until not in self.output:
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([self.master], [], [], left)[0]:
-                break
+        while (not until or until not in self.output) and select.select(
+                [self.master], [], [], max(0, deadline - time.monotonic()))[0]:
             self.output += os.read(self.master, 256)
         return self.output
 
@@ -95,18 +81,6 @@ class Job:
         return os.waitpid(self.leader, 0)[1]
 
 
-def one_key():
-    job = Job([PELMODE])
-    if PROMPT not in job.read(PROMPT) or not job.awaits_key():
-        return report("one key ends the wait", f"no key wait: {job.output!r}")
-    printed = len(job.output)
-    job.type(b"q")
-    status = job.wait()
-    report("one key ends the wait", None if os.waitstatus_to_exitcode(status) == 2 else f"ended with {os.waitstatus_to_exitcode(status)}")
-    report("the key is not echoed and nothing follows the prompt", job.read(seconds=0.2)[printed:] or None)
-    report("the terminal is as it was", None if job.restored() else "settings differ")
-
-
 def arrow_key():
     # The next program reads whatever input is left, waiting 0.3 s at most.
     script = "\"$0\"; stty -icanon min 0 time 3; printf '<'; dd bs=16 count=1 2>/dev/null; printf '>'"
@@ -119,38 +93,36 @@ def arrow_key():
     job.wait()
 
 
-def signals():
-    dies, stops, ignored = "dies", "stops and resumes", "ignored"
+def key_and_signals():
+    ends, dies, stops, ignored = "ends the wait", "dies", "stops, then goes on", "is ignored"
     for name, number, keys, ignored_at_start, outcome in [
+        ("a key", None, b"q", None, ends),
         ("Ctrl+C", signal.SIGINT, b"\x03", None, dies),
         ("Ctrl+\\", signal.SIGQUIT, b"\x1c", None, dies),
         ("SIGTERM", signal.SIGTERM, None, None, dies),
         ("SIGHUP", signal.SIGHUP, None, None, dies),
         ("Ctrl+Z, then SIGCONT", signal.SIGTSTP, b"\x1a", None, stops),
-        ("Ctrl+C ignored by the caller", signal.SIGINT, b"\x03", signal.SIGINT, ignored),
+        ("Ctrl+C the caller ignores", signal.SIGINT, b"\x03", signal.SIGINT, ignored),
     ]:
-        job = Job([PELMODE, "1"], ignored_at_start)
-        job.read(PROMPT)
-        problems = [] if job.awaits_key() else ["no key wait"]
+        job = Job([PELMODE], ignored_at_start)
+        problems = [] if PROMPT in job.read(PROMPT) and job.awaits_key() else ["no key wait"]
+        printed = len(job.output)
         job.type(keys) if keys else os.kill(job.job, number)
         if outcome == stops:
             problems += [] if job.stopped() else ["not stopped"]
             problems += [] if job.restored() else ["terminal not restored while stopped"]
             os.kill(job.job, signal.SIGCONT)
-        if outcome != dies:
+        if outcome in (stops, ignored):
             problems += [] if job.awaits_key() else ["the wait does not go on"]
             job.type(b"q")
-        status = job.wait()
-        ended = os.WIFSIGNALED(status) and os.WTERMSIG(status) == number
-        if outcome != dies:
-            ended = os.WIFEXITED(status) and os.WEXITSTATUS(status) == 2
-        problems += [] if ended else [f"ended with {os.waitstatus_to_exitcode(status)}"]
+        status = os.waitstatus_to_exitcode(job.wait())
+        problems += [] if status == (-number if outcome == dies else 2) else [f"ended with {status}"]
         problems += [] if job.restored() else ["terminal not restored"]
-        report(f"{name}: {outcome}, the terminal as it was", "; ".join(problems))
+        problems += [] if outcome != ends or job.read(seconds=0.2)[printed:] == b"" else ["echoed"]
+        report(f"{name} {outcome}, the terminal as it was", "; ".join(problems))
 
 
-one_key()
+key_and_signals()
 arrow_key()
-signals()
 print(f"{results['passed']} passed, {results['failed']} failed")
 sys.exit(1 if results["failed"] else 0)

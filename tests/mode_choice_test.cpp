@@ -6,41 +6,28 @@ namespace pelmode {
 namespace {
 
 TEST(RefreshRateTest, FollowsTheScanOfTheMode) {
-  struct Case {
-    const char* what;
-    ModeTiming timing;
-    std::uint32_t expected_hz;
+  const std::pair<ModeTiming, std::uint32_t> cases[] = {
+      {{148500000, 2200, 1125, false, false}, 60},  // 1080p60
+      {{119, 1, 2, false, false}, 60},              // 59.5 rounds half up
+      {{74250000, 2200, 1125, true, false}, 60},    // 1080i: twice the fields
+      {{25175000, 800, 525, false, true}, 30},      // double scan: half the frames
+      {{25175000, 800, 525, true, true}, 60},       // both cancel out
+      {{65000000, 0, 806, false, false}, 0},        // no htotal
+      {{65000000, 1344, 0, false, false}, 0},       // no vtotal
+      {{UINT32_MAX, 1, 1, true, false}, UINT32_MAX},  // no overflow
   };
-  const Case cases[] = {
-      {"1080p60 CEA", {148500000, 2200, 1125, false, false}, 60},
-      {"59.94 rounds up", {148351648, 2200, 1125, false, false}, 60},
-      {"85.14 rounds down", {56300000, 1048, 631, false, false}, 85},
-      {"59.5 rounds half up", {119, 1, 2, false, false}, 60},
-      {"interlaced 1080i: twice the fields", {74250000, 2200, 1125, true, false}, 60},
-      {"double-scan: half the frames", {25175000, 800, 525, false, true}, 30},
-      {"both cancel out", {25175000, 800, 525, true, true}, 60},
-      {"Xvfb: no clock", {0, 1344, 806, false, false}, 0},
-      {"no htotal", {65000000, 0, 806, false, false}, 0},
-      {"no vtotal", {65000000, 1344, 0, false, false}, 0},
-      {"largest values do not overflow", {UINT32_MAX, 1, 1, true, false},
-       UINT32_MAX},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(RefreshRateHz(c.timing), c.expected_hz) << c.what;
+  for (const auto& [timing, hz] : cases) {
+    EXPECT_EQ(RefreshRateHz(timing), hz) << timing.dot_clock_hz << " Hz clock";
   }
 }
 
 TEST(ChooseModeTest, PicksByScanThenCurrentRateThenHighestRate) {
   const std::vector<ModeCandidate> modes = {
-      {1024, 768, 60, true},   // 0
-      {1024, 768, 75, true},   // 1
-      {1024, 768, 85, true},   // 2
+      {1024, 768, 60, true},  {1024, 768, 75, true}, {1024, 768, 85, true},
       {1024, 768, 87, false},  // 3: interlaced, fastest
-      {800, 600, 60, false},   // 4: interlaced only
-      {800, 600, 72, false},   // 5: interlaced only
-      {640, 480, 60, true},    // 6
-      {640, 480, 60, true},    // 7: same rate, later in the list
-      {768, 1024, 60, true},   // 8: a turned mode
+      {800, 600, 60, false},  {800, 600, 72, false},  // interlaced only
+      {640, 480, 60, true},   {640, 480, 60, true},   // 6, 7: the same
+      {768, 1024, 60, true},                          // 8: a turned mode
   };
   struct Case {
     const char* what;
@@ -60,9 +47,7 @@ TEST(ChooseModeTest, PicksByScanThenCurrentRateThenHighestRate) {
       {"width matches, height does not", 1024, 600, 60, std::nullopt},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ChooseMode(modes, c.width_px, c.height_px, c.current_hz),
-              c.expected)
-        << c.what;
+    EXPECT_EQ(ChooseMode(modes, c.width_px, c.height_px, c.current_hz), c.expected) << c.what;
   }
   EXPECT_EQ(ChooseMode({}, 1024, 768, 60), std::nullopt);
 }

@@ -19,11 +19,8 @@ std::vector<Area> Areas(const std::string& text) {
   std::vector<Area> areas;
   std::istringstream in(text);
   for (std::string word; in >> word;) {
-    Area a;
-    if (word != "off") {
-      std::sscanf(word.c_str(), "%ux%u+%d+%d", &a.width_px, &a.height_px, &a.x, &a.y);
-    }
-    areas.push_back(a);
+    Area& a = areas.emplace_back();  // "off" stays empty
+    std::sscanf(word.c_str(), "%ux%u+%d+%d", &a.width_px, &a.height_px, &a.x, &a.y);
   }
   return areas;
 }
@@ -31,7 +28,7 @@ std::vector<Area> Areas(const std::string& text) {
 std::string Text(const std::vector<Area>& areas) {
   std::ostringstream out;
   for (const Area& a : areas) {
-    if (!Shown(a)) out << "off ";
+    out << (Shown(a) ? "" : "off ");
     if (Shown(a)) out << a.width_px << "x" << a.height_px << "+" << a.x << "+" << a.y << " ";
   }
   return out.str();
@@ -49,22 +46,16 @@ bool SharesBorder(const Area& a, const Area& b) {
 }
 
 int Pieces(const std::vector<Area>& areas) {
-  std::vector<int> piece(areas.size(), -1);
-  int pieces = 0;
-  for (std::size_t first = 0; first < areas.size(); ++first) {
-    if (!Shown(areas[first]) || piece[first] >= 0) continue;
-    std::vector<std::size_t> todo = {first};
-    for (piece[first] = pieces++; !todo.empty();) {
-      const std::size_t at = todo.back();
-      todo.pop_back();
-      for (std::size_t i = 0; i < areas.size(); ++i) {
-        if (Shown(areas[i]) && piece[i] < 0 && SharesBorder(areas[at], areas[i])) {
-          piece[i] = piece[first];
-          todo.push_back(i);
-        }
-      }
+  std::vector<std::size_t> root(areas.size());
+  for (std::size_t i = 0; i < root.size(); ++i) root[i] = i;
+  const auto top = [&](std::size_t i) { return root[i] == i ? i : root[i] = root[root[i]]; };
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (Shown(areas[i]) && Shown(areas[j]) && SharesBorder(areas[i], areas[j])) root[top(i)] = top(j);
     }
   }
+  int pieces = 0;
+  for (std::size_t i = 0; i < areas.size(); ++i) pieces += Shown(areas[i]) && top(i) == i;
   return pieces;
 }
 
@@ -106,60 +97,30 @@ TEST(ScreenLayoutTest, DesktopStaysWholeAndComesBack) {
     const char* after;  // empty: refused
     bool comes_back;    // the change back restores `before`
   };
-  const ScreenSize k1024 = {1024, 768};
+  const ScreenSize k1024 = {1024, 768}, k800 = {800, 600};
   const Case cases[] = {
       {"alone", "1920x1080+0+0", k1024, "1024x768+0+0", true},
-      {"right, tops lined up", "1920x1080+0+0 1280x1024+1920+0", k1024,
-       "1024x768+0+0 1280x1024+1024+0", true},
-      {"right, bottoms lined up", "2048x1536+0+0 1024x768+2048+768", {800, 600},
-       "800x600+0+168 1024x768+800+0", true},
-      {"right at an offset, still touching", "1920x1080+0+0 1280x1024+1920+200", k1024,
-       "1024x768+0+0 1280x1024+1024+200", true},
-      {"right at an offset, no longer touching", "1920x1080+0+0 1280x1024+1920+900", k1024,
-       "1024x768+0+0 1280x1024+1024+767", false},
-      {"right, corner to corner above", "1920x1080+0+600 800x600+1920+0", k1024,
-       "1024x768+0+600 800x600+1024+0", true},
-      {"left stays", "1920x1080+1280+0 1280x1024+0+0", k1024,
-       "1024x768+1280+0 1280x1024+0+0", true},
-      {"below, left edges lined up", "1920x1080+0+0 1280x1024+0+1080", k1024,
-       "1024x768+0+0 1280x1024+0+768", true},
-      {"below, right edges lined up", "1920x1080+0+0 1280x1024+640+1080", k1024,
-       "1024x768+256+0 1280x1024+0+768", true},
-      {"above stays", "1920x1080+0+1024 1280x1024+0+0", k1024,
-       "1024x768+0+1024 1280x1024+0+0", true},
-      {"diagonal, corner to corner", "1920x1080+0+0 800x600+1920+1080", k1024,
-       "1024x768+0+0 800x600+1024+768", true},
-      {"three, the lower one below the left one",
-       "1920x1080+1920+0 1920x1080+0+0 1280x1024+0+1080", k1024,
-       "1024x768+1920+0 1920x1080+0+0 1280x1024+0+1080", true},
-      {"row of three, middle changed", "1920x1080+1280+0 1280x1024+0+0 800x600+3200+0", k1024,
-       "1024x768+1280+0 1280x1024+0+0 800x600+2304+0", true},
-      {"chain of three to the right", "1920x1080+0+0 1280x1024+1920+0 1280x1024+3200+500",
-       k1024, "1024x768+0+0 1280x1024+1024+0 1280x1024+2304+500", true},
-      {"column of three", "1920x1080+0+0 1920x1080+0+1080 1280x1024+0+2160", k1024,
-       "1024x768+0+0 1920x1080+0+768 1280x1024+0+1848", true},
-      {"L, right and below apart", "1920x1080+0+0 800x600+1920+0 800x600+0+1080", k1024,
-       "1024x768+0+0 800x600+1024+0 800x600+0+768", true},
-      {"L, both larger: right pushed right", "1920x1080+0+0 1280x1024+1920+0 1280x1024+0+1080",
-       k1024, "1024x768+0+0 1280x1024+1280+0 1280x1024+0+768", true},
-      {"two by two", "1920x1080+0+0 1920x1080+1920+0 1920x1080+0+1080 1920x1080+1920+1080",
-       k1024, "1024x768+0+0 1920x1080+1920+0 1920x1080+0+768 1920x1080+1920+1080", true},
-      {"growing", "1024x768+0+0 1280x1024+1024+0 800x600+0+768", {1920, 1080},
-       "1920x1080+0+0 1280x1024+1920+0 800x600+0+1080", true},
-      {"mirror follows", "1920x1080+0+0 1920x1080+0+0 1280x1024+1920+0", k1024,
-       "1024x768+0+0 1024x768+0+0 1280x1024+1024+0", true},
+      {"right, tops lined up", "1920x1080+0+0 1280x1024+1920+0", k1024, "1024x768+0+0 1280x1024+1024+0", true},
+      {"right, bottoms lined up", "2048x1536+0+0 1024x768+2048+768", k800, "800x600+0+168 1024x768+800+0", true},
+      {"right, offset, still touching", "1920x1080+0+0 1280x1024+1920+200", k1024, "1024x768+0+0 1280x1024+1024+200", true},
+      {"right, offset, no longer touching", "1920x1080+0+0 1280x1024+1920+900", k1024, "1024x768+0+0 1280x1024+1024+767", false},
+      {"right, corner to corner above", "1920x1080+0+600 800x600+1920+0", k1024, "1024x768+0+600 800x600+1024+0", true},
+      {"left stays", "1920x1080+1280+0 1280x1024+0+0", k1024, "1024x768+1280+0 1280x1024+0+0", true},
+      {"below, lefts lined up", "1920x1080+0+0 1280x1024+0+1080", k1024, "1024x768+0+0 1280x1024+0+768", true},
+      {"below, rights lined up", "1920x1080+0+0 1280x1024+640+1080", k1024, "1024x768+256+0 1280x1024+0+768", true},
+      {"above stays", "1920x1080+0+1024 1280x1024+0+0", k1024, "1024x768+0+1024 1280x1024+0+0", true},
+      {"diagonal, corner to corner", "1920x1080+0+0 800x600+1920+1080", k1024, "1024x768+0+0 800x600+1024+768", true},
+      {"three, the lower one below the left one", "1920x1080+1920+0 1920x1080+0+0 1280x1024+0+1080", k1024, "1024x768+1920+0 1920x1080+0+0 1280x1024+0+1080", true},
+      {"chain to the right", "1920x1080+0+0 1280x1024+1920+0 1280x1024+3200+500", k1024, "1024x768+0+0 1280x1024+1024+0 1280x1024+2304+500", true},
+      {"L, right and below apart", "1920x1080+0+0 800x600+1920+0 800x600+0+1080", k1024, "1024x768+0+0 800x600+1024+0 800x600+0+768", true},
+      {"L, both larger: right pushed right", "1920x1080+0+0 1280x1024+1920+0 1280x1024+0+1080", k1024, "1024x768+0+0 1280x1024+1280+0 1280x1024+0+768", true},
+      {"two by two", "1920x1080+0+0 1920x1080+1920+0 1920x1080+0+1080 1920x1080+1920+1080", k1024, "1024x768+0+0 1920x1080+1920+0 1920x1080+0+768 1920x1080+1920+1080", true},
+      {"mirror follows", "1920x1080+0+0 1920x1080+0+0 1280x1024+1920+0", k1024, "1024x768+0+0 1024x768+0+0 1280x1024+1024+0", true},
       {"CRTC that shows nothing stays", "1920x1080+0+0 off", k1024, "1024x768+0+0 off", true},
-      {"growing into an output hung from above",
-       "800x600+100+100 2000x100+0+0 500x500+1000+100", k1024,
-       "1024x768+100+100 2000x100+0+0 500x500+1124+100", false},
-      {"above, touching only what the change takes away",
-       "1920x1080+0+600 800x600+1920+600 800x600+1664+0", {800, 600},
-       "800x600+0+600 800x600+800+600 800x600+799+0", false},
-      {"corner to corner, held by another: stays",
-       "800x600+256+600 800x600+256+0 800x600+1056+0", {1280, 1024},
-       "1280x1024+256+600 800x600+256+0 800x600+1056+0", false},
-      {"beyond the coordinate range", "1000x1000+2147482000+0 500x500+2147483000+0",
-       {2000, 1000}, "", false},
+      {"growing into one hung from above", "800x600+100+100 2000x100+0+0 500x500+1000+100", k1024, "1024x768+100+100 2000x100+0+0 500x500+1124+100", false},
+      {"above, touching what the change takes away", "1920x1080+0+600 800x600+1920+600 800x600+1664+0", k800, "800x600+0+600 800x600+800+600 800x600+799+0", false},
+      {"corner to corner, held by another", "800x600+256+600 800x600+256+0 800x600+1056+0", {1280, 1024}, "1280x1024+256+600 800x600+256+0 800x600+1056+0", false},
+      {"beyond the coordinate range", "1000x1000+2147482000+0 500x500+2147483000+0", {2000, 1000}, "", false},
   };
   for (const Case& c : cases) {
     const std::vector<Area> before = Areas(c.before);
@@ -177,51 +138,41 @@ TEST(ScreenLayoutTest, DesktopStaysWholeAndComesBack) {
   }
 }
 
-// Random desktops of two to five monitors, each touching one placed before.
+// Random desktops of two to five monitors, each touching one placed before
+// on a random side, at a random offset along it.
 TEST(ScreenLayoutTest, RandomDesktopsStayWholeOrAreRefused) {
-  const ScreenSize sizes[] = {{800, 600}, {1024, 768}, {1280, 1024}, {1920, 1080}, {2560, 1440}};
+  const Area sizes[] = {{0, 0, 800, 600}, {0, 0, 1024, 768}, {0, 0, 1920, 1080}, {0, 0, 2560, 1440}};
   std::mt19937 random(20261206);
-  const auto pick = [&](std::uint32_t n) { return std::int32_t(random() % n); };
-  constexpr int kDesktops = 4000;
+  const auto pick = [&](std::size_t n) { return std::int32_t(random() % n); };
   int refused = 0;
-  for (int round = 0; round < kDesktops; ++round) {
-    std::vector<Area> areas;
+  for (int round = 0; round < 4000; ++round) {
+    std::vector<Area> areas = {sizes[pick(4)]};
     for (std::int32_t count = 2 + pick(4); std::int32_t(areas.size()) < count;) {
-      const ScreenSize s = sizes[pick(5)];
-      Area next = {0, 0, s.width_px, s.height_px};
-      if (!areas.empty()) {
-        const Area& at = areas[std::size_t(pick(std::uint32_t(areas.size())))];
-        const std::int32_t slide = pick(1025) - 512, w = std::int32_t(s.width_px);
-        const std::int32_t h = std::int32_t(s.height_px), side = pick(4);
-        next.x = side == 0 ? std::int32_t(Right(at)) : side == 1 ? at.x - w : at.x + slide;
-        next.y = side == 2 ? std::int32_t(Bottom(at)) : side == 3 ? at.y - h : at.y + slide;
-      }
-      if (std::none_of(areas.begin(), areas.end(), [&](const Area& a) { return Overlap(a, next); })) {
-        areas.push_back(next);
-      }
+      Area next = sizes[pick(4)];
+      const Area& at = areas[std::size_t(pick(areas.size()))];
+      const std::int32_t slide = pick(1025) - 512, side = pick(4);
+      next.x = side == 0 ? std::int32_t(Right(at)) : side == 1 ? at.x - std::int32_t(next.width_px) : at.x + slide;
+      next.y = side == 2 ? std::int32_t(Bottom(at)) : side == 3 ? at.y - std::int32_t(next.height_px) : at.y + slide;
+      if (std::none_of(areas.begin(), areas.end(), [&](const Area& a) { return Overlap(a, next); })) areas.push_back(next);
     }
     const auto [x0, y0] = Start(areas);
     for (Area& a : areas) a.x -= x0, a.y -= y0;
-    const ScreenSize size = sizes[pick(5)];
+    const Area size = sizes[pick(4)];
     const auto after = ResizedLayout(areas, 0, size.width_px, size.height_px);
     refused += after ? 0 : 1;
-    ASSERT_EQ(after ? Broken(areas, *after, size) : "", "") << Text(areas);
+    ASSERT_EQ(after ? Broken(areas, *after, {size.width_px, size.height_px}) : "", "") << Text(areas);
   }
-  EXPECT_LT(refused, kDesktops / 100);
+  EXPECT_LT(refused, 40);
 }
 
-TEST(ScreenLayoutTest, ScreenHoldsTheLayoutWithinTheServerLimits) {
-  EXPECT_EQ(BoundingScreen(Areas("1920x1080+0+0 off 640x480+1920+50")), (ScreenSize{2560, 1080}));
+// The minimum and the dots per inch are checked end to end; the maximum and
+// a screen that narrows while it grows taller are not reached there.
+TEST(ScreenLayoutTest, ScreenStaysWithinTheServerLimits) {
+  EXPECT_EQ(CoveringScreen({1024, 768}, {1280, 720}), (ScreenSize{1280, 768}));
   const ScreenSize kMin = {64, 64}, kMax = {8192, 8192};
-  EXPECT_EQ(ScreenWithinLimits({48, 40}, kMin, kMax), (ScreenSize{64, 64}));
   EXPECT_EQ(ScreenWithinLimits({8192, 30}, kMin, kMax), (ScreenSize{8192, 64}));
   EXPECT_FALSE(ScreenWithinLimits({8193, 1080}, kMin, kMax));
   EXPECT_FALSE(ScreenWithinLimits({1920, 8193}, kMin, kMax));
-  EXPECT_EQ(CoveringScreen({1024, 768}, {1280, 720}), (ScreenSize{1280, 768}));
-  EXPECT_EQ(MillimetresAtSameDpi(1024, 2048, 542), 271u);
-  EXPECT_EQ(MillimetresAtSameDpi(1001, 2, 1), 501u);  // 500.5 rounds up
-  EXPECT_EQ(MillimetresAtSameDpi(1024, 0, 270), 0u);
-  EXPECT_EQ(MillimetresAtSameDpi(32767, 32767, UINT32_MAX), UINT32_MAX);
 }
 
 }  // namespace

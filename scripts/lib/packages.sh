@@ -8,7 +8,6 @@ WINDOWS_BUILD_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w
   binutils-mingw-w64-x86-64)
 # Never wine32: 32-bit code cannot run on the machines this is tested on.
 WINDOWS_TEST_PACKAGES=(wine64 icoutils python3)
-FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 VIRTUAL_DISPLAY_PACKAGES=(xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils)
 
 as_root() {

@@ -27,8 +27,7 @@ differs() {
 # last run (a change from CURRENT to TARGET, failed for REASON unless it is
 # empty), its status, and the layout xrandr reports when one is given.
 expect() {
-  local name=$1 out="" err="" layout problems=""
-  out=$'\n'"Current: $3"$'\n\n'"Target: $4"$'\n'
+  local name=$1 out=$'\n'"Current: $3"$'\n\n'"Target: $4"$'\n' err="" layout problems=""
   [[ -z $5 ]] && out+=$'\nSetting done.\n'
   [[ -n $5 ]] && err=$'\n'"Setting failed: $5."
   out+=$'\nPress any key to exit...'
@@ -43,14 +42,9 @@ expect() {
 
 # report NAME PROBLEMS: a check passed when it found no problems.
 report() {
-  if [[ -z $2 ]]; then
-    passed=$((passed + 1))
-    echo "ok   $1"
-  else
-    failed=$((failed + 1))
-    echo "FAIL $1"
-    printf '%s\n' "${2%$'\n'}" | sed 's/^/     /'
-  fi
+  [[ -z $2 ]] && passed=$((passed + 1)) && echo "ok   $1" && return
+  failed=$((failed + 1))
+  printf 'FAIL %s\n%s\n' "$1" "$(sed 's/^/     /' <<<"${2%$'\n'}")"
 }
 
 # The closing line that CTest shows, and the status that fails the test.
@@ -59,12 +53,10 @@ summary() {
   ((failed == 0))
 }
 
-# start_xvfb DIR [SERVER_ARGS...]: Xvfb at 1280x1024, its own mode without
-# timings, plus a 1024x768 mode at 60 Hz; DISPLAY names it.
+# start_xvfb DIR: Xvfb at 1280x1024, its own mode without timings, plus a
+# 1024x768 mode at 60 Hz; DISPLAY names it.
 start_xvfb() {
-  local dir=$1
-  shift
-  xserver_start xvfb "$dir" -screen 0 1280x1024x24 "$@" || return 1
+  xserver_start xvfb "$1" -screen 0 1280x1024x24 || return 1
   export DISPLAY=$XSERVER_DISPLAY
   xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync &&
     xrandr --addmode screen 1024x768_60

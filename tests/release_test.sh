@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Checks what the release builds left: the 32-bit Windows executable without
+# running it (32-bit code cannot run here): image kind, imports and every
+# resource it carries; then the packages CPack made, the Debian one unpacked
+# into a private root (the machine's package manager is never involved), its
+# Pelmode run against a private X server and its manual page read.
+# Usage: release_test.sh BUILDS_DIR SOURCE_DIR WORK_DIR
+set -uo pipefail
+
+BUILDS=$1
+SOURCE_DIR=$2
+WORK=$3
+EXE=$BUILDS/windows-i686/Pelmode/Pelmode.exe
+PELMODE=("$WORK/root/usr/bin/Pelmode")
+source "$(dirname "$0")/lib/expect.sh"
+
+deb=$(ls "$BUILDS"/native/packages/pelmode_*.deb 2>/dev/null)
+zip=$(ls "$BUILDS"/windows-i686/packages/pelmode-*.zip 2>/dev/null)
+if [[ ! -f $EXE || -z $deb || -z $zip ]]; then
+  echo "Build the windows-i686 and native presets and run cpack in both first"
+  exit 1
+fi
+
+objdump=i686-w64-mingw32-objdump
+headers=$($objdump -p "$EXE")
+header() { awk -v key="$1" '$1 == key { print $2; exit }' <<<"$headers"; }
+
+report "PE32 image for i386" \
+  "$($objdump -f "$EXE" | grep -q 'file format pei-i386' || echo 'not pei-i386')$(
+    [[ $(header Magic) == 010b ]] || echo "magic $(header Magic)")"
+report "console subsystem 6.0" \
+  "$([[ $(header Subsystem) == 00000003 && $(header MajorSubsystemVersion) == 6 &&
+    $(header MinorSubsystemVersion) == 0 ]] || grep -E 'Subsystem' <<<"$headers")"
+imports=$(awk '/DLL Name:/ { print toupper($3) }' <<<"$headers" | sort | tr '\n' ' ')
+report "imports only system DLLs" \
+  "$([[ $imports == "KERNEL32.DLL MSVCRT.DLL USER32.DLL " ]] || echo "imports: $imports")"
+
+resources=$(wrestool -l "$EXE" | sed 's/ \[.*//')
+expected_resources=$(
+  for n in $(seq 10); do echo "--type=3 --name=$n --language=1033"; done
+  echo "--type=14 --name=101 --language=1033"
+  echo "--type=24 --name=1 --language=1033"
+)
+report "ten icons, one icon group, one manifest, nothing else" \
+  "$([[ $resources == "$expected_resources" ]] || printf 'resources:\n%s\n' "$resources")"
+
+# The group lists its images as (width, height, colour count, bit depth);
+# each image is a bitmap (a 40-byte header, never a PNG) of the listed depth.
+group=($(wrestool -x --raw --type=14 --name=101 "$EXE" | od -An -tu1 -v))
+entries="" problems=""
+for ((i = 0, e = 6; i < group[4]; i++, e += 14)); do
+  entries+="${group[e]}x${group[e + 1]}/${group[e + 2]}/${group[e + 6]} "
+  id=$((group[e + 12] + 256 * group[e + 13]))
+  image=($(wrestool -x --raw --type=3 --name="$id" "$EXE" | head -c 16 | od -An -tu1))
+  [[ ${image[0]} == 40 && ${image[14]} == "${group[e + 6]}" ]] || problems+="image $id starts ${image[*]}"$'\n'
+done
+report "icon group IDI_ICON1 lists the ten images in order" "$([[ $entries == "48x48/16/4 32x32/16/4 \
+16x16/16/4 48x48/0/8 32x32/0/8 16x16/0/8 128x128/0/32 48x48/0/32 32x32/0/32 16x16/0/32 " ]] || echo "$entries")"
+report "every image is a bitmap of its listed depth" "$problems"
+
+manifest=$(wrestool -x --raw --type=24 --name=1 "$EXE")
+report "manifest as written, asking for no elevation" \
+  "$(cmp -s <(printf '%s\n' "$manifest") "$SOURCE_DIR/Pelmode/Pelmode.manifest" || echo 'manifest differs')$(
+    grep -q 'manifestVersion="1.0"' <<<"$manifest" || echo 'no version 1.0')$(
+    grep -q '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>' <<<"$manifest" ||
+      echo 'no asInvoker')"
+
+python3 "$SOURCE_DIR/tools/make_icon.py" "$WORK/drawn.ico"
+report "the icon is what tools/make_icon.py draws" \
+  "$(cmp -s "$WORK/drawn.ico" "$SOURCE_DIR/Pelmode/Pelmode.ico" || echo 'it differs: regenerate it')"
+
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }')
+report "Debian package holds the program and its manual page" \
+  "$(diff <(printf './usr/bin/Pelmode\n./usr/share/man/man1/Pelmode.1.gz\n') <(echo "$files"))"
+depends=$(dpkg-deb -f "$deb" Depends)
+report "Debian package depends on what the program links" \
+  "$([[ $depends == *libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* ]] ||
+    echo "Depends: $depends")"
+
+rm -rf "$WORK/zip" && mkdir -p "$WORK/zip" && unzip -q "$zip" -d "$WORK/zip"
+report "zip holds the 32-bit executable and the README" \
+  "$(cd "$WORK/zip" && find . -type f | sort | diff <(printf '%s\n' ./*/Pelmode.exe ./*/README.md) -)$(
+    $objdump -f "$WORK"/zip/*/Pelmode.exe | grep -q 'file format pei-i386' || echo 'not a PE32 i386 image')$(
+    cmp "$WORK"/zip/*/README.md "$SOURCE_DIR/README.md")"
+
+rm -rf "$WORK/root" && dpkg-deb -x "$deb" "$WORK/root"
+report "the packaged program links libstdc++ statically, as the README says" \
+  "$(objdump -p "${PELMODE[0]}" | grep -E 'NEEDED.*libstdc\+\+')"
+start_xvfb "$WORK/xvfb" || exit 1
+run_pelmode 1024 768
+expect "the packaged Pelmode changes the mode" 0 '1280x1024    0Hz' 1024x768 "" \
+  $'screen 1024x768\nscreen 1024x768+0+0 59.92*'
+xserver_stop
+manual=$(MANPAGER=cat MANWIDTH=80 man -l "$WORK/root/usr/share/man/man1/Pelmode.1.gz" 2>&1)
+report "the manual page reads" \
+  "$(for heading in 'Pelmode - switch the display' 'EXIT STATUS' 'Wayland session'; do
+    grep -q "$heading" <<<"$manual" || echo "no '$heading' in: ${manual:0:200}"
+  done)"
+summary
