@@ -56,6 +56,8 @@ status_is() { ((STATUS == $1)) || echo "exit status $STATUS, expected $1"; }
 
 # under_gdb BREAKPOINT GDB_COMMAND...: runs Pelmode 1024 768 under gdb, which
 # carries out the commands once it stops at the breakpoint; sets STATUS.
+# FAIL_STATUS, right after a reply function returns, marks the reply failed.
+FAIL_STATUS='set *(unsigned char *)($rax + 1) = 3'
 under_gdb() {
   local commands=() command
   for command in "${@:2}"; do commands+=(-ex "$command"); done
@@ -96,8 +98,7 @@ test_dummy() {
   python3 -c 'import os, subprocess, sys; r, w = os.pipe(); os.close(r)
 sys.exit(subprocess.call(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=w))' "${PELMODE[@]}" 1024 768
   STATUS=$? && report "standard output a broken pipe, closed before the start" "$(status_is 1)"
-  report "each of them still changed the mode" \
-    "$(diff <(echo "$(layout 1024x768 60.00\*)") <(xserver_observed_layout))"
+  report "each of them still changed the mode" "$(diff <(layout 1024x768 60.00\*; echo) <(xserver_observed_layout))"
   xserver_stop
 }
 
@@ -121,23 +122,23 @@ test_monitors() {
   expect "mirror without the size: nothing changes" 1 '1920x1080    60Hz' 48x40 \
     'the mirrored output DUMMY1 does not offer 48x40' "$before"
 
-  set_layout "--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 1920x0"
-  xrandr --output DUMMY1 --primary
-  run_pelmode 1024 768
-  report "the primary output is the one changed, though not the first" \
-    "$(status_is 0)$(geometry | diff <(printf 'screen 2944x1080\nDUMMY0 1920x1080+0+0\nDUMMY1 1024x768+1920+0\n') -)"
-
-  # gdb moves the second CRTC off the screen, so the server refuses it: the
-  # first, already changed, must be put back. When the first request goes
-  # out, the target line must already be written.
+  # gdb gives the second CRTC change a failed status: the first, already
+  # made, must be put back. When the first request goes out, the target line
+  # must already be written.
   set_layout "--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 1920x0"
   before=$(xserver_observed_layout)
-  under_gdb xcb_randr_set_crtc_config "shell cp $WORK/out $WORK/out-at-request" continue \
-    'set $r8 = 32000' delete continue
+  under_gdb xcb_randr_set_crtc_config "shell cp $WORK/out $WORK/out-at-request" delete \
+    'break xcb_randr_set_crtc_config_reply' 'ignore 2 1' continue finish "$FAIL_STATUS" delete continue
   expect "a refused step undoes the steps before it" 1 '1920x1080    60Hz' 1024x768 \
     'the display server refused the change' "$before"
   report "the target is written before the first request" \
     "$(grep -q '^Target: 1024x768$' "$WORK/out-at-request" || cat -A "$WORK/out-at-request")"
+  under_gdb xcb_randr_get_crtc_info_reply finish "$FAIL_STATUS" delete continue
+  expect "a CRTC reply with a failed status is not read" 0 unknown 1024x768 ""
+  xrandr --output DUMMY1 --primary
+  run_pelmode 800 600
+  report "the primary output is the one changed, though not the first" \
+    "$(status_is 0)$(geometry | diff <(printf 'screen 1824x768\nDUMMY0 1024x768+0+0\nDUMMY1 800x600+1024+0\n') -)"
   xserver_stop
 }
 
