@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform.h"
+#include "linux_displays.h"
 #include "x11_configuration.h"
 #include "x11_plan.h"
 
@@ -240,6 +240,6 @@ void X11Display::Restore(const Snapshot& snap,
 
 }  // namespace
 
-std::unique_ptr<Display> OpenDisplay() { return std::make_unique<X11Display>(); }
+std::unique_ptr<Display> OpenX11Display() { return std::make_unique<X11Display>(); }
 
 }  // namespace pelmode

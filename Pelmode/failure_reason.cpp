@@ -37,6 +37,9 @@ std::string FailureReason(const ApplyResult& result, std::uint32_t width_px,
              ", larger than the display server allows";
     case ApplyError::kServerRefused:
       return "the display server refused the change";
+    case ApplyError::kCompositorRefused:
+      return "the compositor refused the change" +
+             (result.detail.empty() ? "" : " (" + result.detail + ")");
     case ApplyError::kConnectionLost:
       return "the connection to the display server was lost";
     case ApplyError::kWaylandSession:

@@ -31,6 +31,7 @@ enum class ApplyError {
   kLayoutBroken,
   kScreenTooLarge,
   kServerRefused,
+  kCompositorRefused,
   kConnectionLost,
   kWaylandSession,
 };
@@ -39,7 +40,8 @@ struct ApplyResult {
   ApplyError error = ApplyError::kNone;
   // The display name for kCannotOpenDisplay, the system's code for
   // kSystemRefused, the output's name for kMirrorNotOffered, the size needed
-  // for kScreenTooLarge; empty otherwise.
+  // for kScreenTooLarge, the compositor's reason, where it gives one, for
+  // kCompositorRefused; empty otherwise.
   std::string detail;
 
   bool ok() const { return error == ApplyError::kNone; }

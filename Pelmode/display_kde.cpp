@@ -1,0 +1,201 @@
+// KDE Plasma's kwin through its own output protocols: kde_output_device_v2
+// describes each output, kde_output_order_v1 names the primary first, and
+// kde_output_management_v2 applies what changes.
+#include "kde-output-device-v2-client-protocol.h"
+#include "kde-output-management-v2-client-protocol.h"
+#include "kde-output-order-v1-client-protocol.h"
+
+#include "linux_displays.h"
+#include "output_model.h"
+
+namespace pelmode {
+namespace {
+
+// Versions whose every event has a handler; newer ones are bound at these.
+constexpr std::uint32_t kDeviceVersion = 2;
+constexpr std::uint32_t kManagementVersion = 3;
+constexpr std::uint32_t kOrderVersion = 1;
+
+struct Device;
+
+struct Mode {
+  Device* device;
+  std::size_t index;
+  kde_output_device_mode_v2* proxy;
+};
+
+struct Device {
+  kde_output_device_v2* proxy = nullptr;
+  Output output;
+  std::vector<std::unique_ptr<Mode>> modes;
+};
+
+OutputMode& InfoOf(void* data) {
+  const Mode* mode = static_cast<Mode*>(data);
+  return mode->device->output.modes[mode->index];
+}
+const kde_output_device_mode_v2_listener kModeListener = {
+    [](void* data, kde_output_device_mode_v2*, std::int32_t width, std::int32_t height) {
+      InfoOf(data).width_px = std::uint32_t(width);
+      InfoOf(data).height_px = std::uint32_t(height);
+    },
+    [](void* data, kde_output_device_mode_v2*, std::int32_t refresh_mhz) {
+      InfoOf(data).refresh_mhz = std::uint32_t(refresh_mhz);
+    },
+    [](void*, kde_output_device_mode_v2*) {},
+    [](void* data, kde_output_device_mode_v2*) { InfoOf(data) = {}; }};
+
+Output& OutputOf(void* data) { return static_cast<Device*>(data)->output; }
+void OnGeometry(void* data, kde_output_device_v2*, std::int32_t x, std::int32_t y, std::int32_t,
+                std::int32_t, std::int32_t, const char*, const char*, std::int32_t transform) {
+  OutputOf(data).x = x;
+  OutputOf(data).y = y;
+  OutputOf(data).quarter_turn = (transform & 1) != 0;  // 90 and 270, flipped or not
+}
+void OnCurrentMode(void* data, kde_output_device_v2*, kde_output_device_mode_v2* proxy) {
+  Device* device = static_cast<Device*>(data);
+  for (const auto& mode : device->modes) {
+    if (mode->proxy == proxy) device->output.current_mode = mode->index;
+  }
+}
+void OnMode(void* data, kde_output_device_v2*, kde_output_device_mode_v2* proxy) {
+  Device* device = static_cast<Device*>(data);
+  device->modes.push_back(std::make_unique<Mode>(Mode{device, device->output.modes.size(), proxy}));
+  device->output.modes.emplace_back();
+  kde_output_device_mode_v2_add_listener(proxy, &kModeListener, device->modes.back().get());
+}
+void OnScale(void* data, kde_output_device_v2*, wl_fixed_t scale) {
+  OutputOf(data).scale = wl_fixed_to_double(scale);
+}
+void OnEnabled(void* data, kde_output_device_v2*, std::int32_t enabled) {
+  OutputOf(data).enabled = enabled != 0;
+}
+void OnName(void* data, kde_output_device_v2*, const char* name) { OutputOf(data).name = name; }
+void OnText(void*, kde_output_device_v2*, const char*) {}
+void OnNumber(void*, kde_output_device_v2*, std::uint32_t) {}
+void OnDone(void*, kde_output_device_v2*) {}
+const kde_output_device_v2_listener kDeviceListener = {
+    OnGeometry, OnCurrentMode, OnMode,   OnDone,   OnScale,   OnText,   OnEnabled, OnText,
+    OnText,     OnText,        OnNumber, OnNumber, OnNumber, OnNumber, OnName};
+
+// The output names in kwin's order, the primary first.
+struct Order {
+  std::vector<std::string> names;
+  bool complete = false;
+};
+const kde_output_order_v1_listener kOrderListener = {
+    [](void* data, kde_output_order_v1*, const char* name) {
+      Order* order = static_cast<Order*>(data);
+      if (order->complete) *order = {};  // a new list begins
+      order->names.push_back(name);
+    },
+    [](void* data, kde_output_order_v1*) { static_cast<Order*>(data)->complete = true; }};
+
+enum class Outcome { kPending, kApplied, kFailed };
+const kde_output_configuration_v2_listener kConfigurationListener = {
+    [](void* data, kde_output_configuration_v2*) { *static_cast<Outcome*>(data) = Outcome::kApplied; },
+    [](void* data, kde_output_configuration_v2*) { *static_cast<Outcome*>(data) = Outcome::kFailed; }};
+
+class KdeDisplay final : public Display {
+ public:
+  KdeDisplay(std::unique_ptr<wayland::Connection> connection, const wayland::Global& management);
+  ~KdeDisplay() override;
+  std::optional<DisplayMode> QueryCurrentMode() override;
+  ApplyResult ApplyMode(std::uint32_t width_px, std::uint32_t height_px) override;
+
+ private:
+  std::vector<Output> Outputs() const;
+
+  std::unique_ptr<wayland::Connection> connection_;
+  kde_output_management_v2* management_;
+  kde_output_order_v1* order_proxy_ = nullptr;
+  Order order_;
+  std::vector<std::unique_ptr<Device>> devices_;
+  bool readable_ = false;
+};
+
+KdeDisplay::KdeDisplay(std::unique_ptr<wayland::Connection> connection,
+                       const wayland::Global& management)
+    : connection_(std::move(connection)),
+      management_(static_cast<kde_output_management_v2*>(connection_->Bind(
+          management, &kde_output_management_v2_interface, kManagementVersion))) {
+  for (const wayland::Global& global : connection_->globals()) {
+    if (global.interface == kde_output_device_v2_interface.name) {
+      devices_.push_back(std::make_unique<Device>());
+      devices_.back()->proxy = static_cast<kde_output_device_v2*>(
+          connection_->Bind(global, &kde_output_device_v2_interface, kDeviceVersion));
+      kde_output_device_v2_add_listener(devices_.back()->proxy, &kDeviceListener,
+                                        devices_.back().get());
+    } else if (global.interface == kde_output_order_v1_interface.name) {
+      order_proxy_ = static_cast<kde_output_order_v1*>(
+          connection_->Bind(global, &kde_output_order_v1_interface, kOrderVersion));
+      kde_output_order_v1_add_listener(order_proxy_, &kOrderListener, &order_);
+    }
+  }
+  // The first round trip delivers the devices' events, the second those of
+  // the modes they announced.
+  readable_ = connection_->Roundtrip() && connection_->Roundtrip();
+}
+
+KdeDisplay::~KdeDisplay() {
+  for (const auto& device : devices_) {
+    for (const auto& mode : device->modes) kde_output_device_mode_v2_destroy(mode->proxy);
+    kde_output_device_v2_destroy(device->proxy);
+  }
+  if (order_proxy_ != nullptr) kde_output_order_v1_destroy(order_proxy_);
+  kde_output_management_v2_destroy(management_);
+}
+
+std::vector<Output> KdeDisplay::Outputs() const {
+  std::vector<Output> outputs;
+  for (const auto& device : devices_) {
+    outputs.push_back(device->output);
+    outputs.back().primary = !order_.names.empty() && order_.names[0] == device->output.name;
+  }
+  return outputs;
+}
+
+std::optional<DisplayMode> KdeDisplay::QueryCurrentMode() {
+  if (!readable_) return std::nullopt;
+  return CurrentOutputMode(Outputs());
+}
+
+// Only what changes goes in the configuration: the new modes and places.
+ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_px) {
+  if (!readable_) return {ApplyError::kConnectionLost, {}};
+  const std::vector<Output> outputs = Outputs();
+  OutputChange change;
+  const ApplyResult planned = PlanOutputChange(outputs, width_px, height_px, &change);
+  if (!planned.ok()) return planned;
+  kde_output_configuration_v2* configuration =
+      kde_output_management_v2_create_configuration(management_);
+  Outcome outcome = Outcome::kPending;
+  kde_output_configuration_v2_add_listener(configuration, &kConfigurationListener, &outcome);
+  for (std::size_t i = 0; i < devices_.size(); ++i) {
+    if (!outputs[i].enabled) continue;
+    kde_output_device_v2* device = devices_[i]->proxy;
+    if (change.modes[i]) {
+      kde_output_configuration_v2_mode(configuration, device, devices_[i]->modes[*change.modes[i]]->proxy);
+    }
+    const auto [x, y] = change.positions[i];
+    if (x != outputs[i].x || y != outputs[i].y) {
+      kde_output_configuration_v2_position(configuration, device, x, y);
+    }
+  }
+  kde_output_configuration_v2_apply(configuration);
+  bool connected = true;
+  while (connected && outcome == Outcome::kPending) connected = connection_->Roundtrip();
+  kde_output_configuration_v2_destroy(configuration);
+  if (!connected) return {ApplyError::kConnectionLost, {}};
+  if (outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
+  return {};
+}
+
+}  // namespace
+
+std::unique_ptr<Display> OpenKdeDisplay(std::unique_ptr<wayland::Connection> connection,
+                                        const wayland::Global& management) {
+  return std::make_unique<KdeDisplay>(std::move(connection), management);
+}
+
+}  // namespace pelmode

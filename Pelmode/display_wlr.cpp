@@ -1,0 +1,239 @@
+// wlroots compositors (sway, Hyprland, river, labwc, phoc) through
+// wlr-output-management: every head is read until the manager's done, and a
+// change is a whole configuration applied at once.
+#include "wlr-output-management-unstable-v1-client-protocol.h"
+
+#include "linux_displays.h"
+#include "output_model.h"
+
+namespace pelmode {
+namespace {
+
+// Every event up to this version has a handler; a newer one would abort.
+constexpr std::uint32_t kManagerVersion = 4;
+
+struct Head;
+
+struct Mode {
+  Head* head;
+  std::size_t index;  // in the head's output modes
+  zwlr_output_mode_v1* proxy;
+};
+
+struct Head {
+  zwlr_output_head_v1* proxy = nullptr;
+  Output output;
+  std::vector<std::unique_ptr<Mode>> modes;
+  bool gone = false;
+};
+
+enum class Outcome { kPending, kSucceeded, kFailed, kCancelled };
+
+void OnModeSize(void* data, zwlr_output_mode_v1*, std::int32_t width, std::int32_t height) {
+  const Mode* mode = static_cast<Mode*>(data);
+  OutputMode& info = mode->head->output.modes[mode->index];
+  info.width_px = std::uint32_t(width);
+  info.height_px = std::uint32_t(height);
+}
+void OnModeRefresh(void* data, zwlr_output_mode_v1*, std::int32_t refresh_mhz) {
+  const Mode* mode = static_cast<Mode*>(data);
+  mode->head->output.modes[mode->index].refresh_mhz = std::uint32_t(refresh_mhz);
+}
+void OnModePreferred(void*, zwlr_output_mode_v1*) {}
+void OnModeFinished(void* data, zwlr_output_mode_v1*) {
+  const Mode* mode = static_cast<Mode*>(data);
+  mode->head->output.modes[mode->index] = {};  // no size matches it any more
+}
+const zwlr_output_mode_v1_listener kModeListener = {OnModeSize, OnModeRefresh, OnModePreferred,
+                                                    OnModeFinished};
+
+Head* HeadOf(void* data) { return static_cast<Head*>(data); }
+void OnName(void* data, zwlr_output_head_v1*, const char* name) { HeadOf(data)->output.name = name; }
+void OnText(void*, zwlr_output_head_v1*, const char*) {}
+void OnPhysicalSize(void*, zwlr_output_head_v1*, std::int32_t, std::int32_t) {}
+void OnMode(void* data, zwlr_output_head_v1*, zwlr_output_mode_v1* proxy) {
+  Head* head = HeadOf(data);
+  head->modes.push_back(std::make_unique<Mode>(Mode{head, head->output.modes.size(), proxy}));
+  head->output.modes.emplace_back();
+  zwlr_output_mode_v1_add_listener(proxy, &kModeListener, head->modes.back().get());
+}
+void OnEnabled(void* data, zwlr_output_head_v1*, std::int32_t enabled) {
+  HeadOf(data)->output.enabled = enabled != 0;
+}
+void OnCurrentMode(void* data, zwlr_output_head_v1*, zwlr_output_mode_v1* proxy) {
+  Head* head = HeadOf(data);
+  for (const auto& mode : head->modes) {
+    if (mode->proxy == proxy) head->output.current_mode = mode->index;
+  }
+}
+void OnPosition(void* data, zwlr_output_head_v1*, std::int32_t x, std::int32_t y) {
+  HeadOf(data)->output.x = x;
+  HeadOf(data)->output.y = y;
+}
+void OnTransform(void* data, zwlr_output_head_v1*, std::int32_t transform) {
+  HeadOf(data)->output.quarter_turn = (transform & WL_OUTPUT_TRANSFORM_90) != 0;
+}
+void OnScale(void* data, zwlr_output_head_v1*, wl_fixed_t scale) {
+  HeadOf(data)->output.scale = wl_fixed_to_double(scale);
+}
+void OnFinished(void* data, zwlr_output_head_v1*) { HeadOf(data)->gone = true; }
+void OnAdaptiveSync(void*, zwlr_output_head_v1*, std::uint32_t) {}
+const zwlr_output_head_v1_listener kHeadListener = {
+    OnName,     OnText,      OnPhysicalSize, OnMode, OnEnabled, OnCurrentMode, OnPosition,
+    OnTransform, OnScale,    OnFinished,     OnText, OnText,    OnText,        OnAdaptiveSync};
+
+Outcome* OutcomeOf(void* data) { return static_cast<Outcome*>(data); }
+const zwlr_output_configuration_v1_listener kConfigurationListener = {
+    [](void* data, zwlr_output_configuration_v1*) { *OutcomeOf(data) = Outcome::kSucceeded; },
+    [](void* data, zwlr_output_configuration_v1*) { *OutcomeOf(data) = Outcome::kFailed; },
+    [](void* data, zwlr_output_configuration_v1*) { *OutcomeOf(data) = Outcome::kCancelled; }};
+
+class WlrDisplay final : public Display {
+ public:
+  WlrDisplay(std::unique_ptr<wayland::Connection> connection, const wayland::Global& manager);
+  ~WlrDisplay() override;
+  std::optional<DisplayMode> QueryCurrentMode() override;
+  ApplyResult ApplyMode(std::uint32_t width_px, std::uint32_t height_px) override;
+
+ private:
+  bool ReadConfiguration();
+  std::vector<Head*> LiveHeads() const;
+  std::vector<Output> OutputsOf(const std::vector<Head*>& heads) const;
+  ApplyResult ApplyOnce(std::uint32_t width_px, std::uint32_t height_px, Outcome* outcome);
+  void Configure(zwlr_output_configuration_v1* configuration, const std::vector<Head*>& heads,
+                 const OutputChange& change, std::vector<wl_proxy*>* made);
+
+  static void OnHead(void* data, zwlr_output_manager_v1*, zwlr_output_head_v1* proxy);
+  static void OnDone(void* data, zwlr_output_manager_v1*, std::uint32_t serial);
+  static void OnManagerFinished(void* data, zwlr_output_manager_v1*);
+
+  std::unique_ptr<wayland::Connection> connection_;
+  zwlr_output_manager_v1* manager_;
+  std::vector<std::unique_ptr<Head>> heads_;
+  std::uint32_t serial_ = 0;
+  bool done_ = false;
+  bool readable_ = false;
+};
+
+WlrDisplay::WlrDisplay(std::unique_ptr<wayland::Connection> connection,
+                       const wayland::Global& manager)
+    : connection_(std::move(connection)),
+      manager_(static_cast<zwlr_output_manager_v1*>(
+          connection_->Bind(manager, &zwlr_output_manager_v1_interface, kManagerVersion))) {
+  static const zwlr_output_manager_v1_listener kListener = {OnHead, OnDone, OnManagerFinished};
+  zwlr_output_manager_v1_add_listener(manager_, &kListener, this);
+  readable_ = ReadConfiguration();
+}
+
+WlrDisplay::~WlrDisplay() {
+  for (const auto& head : heads_) {
+    for (const auto& mode : head->modes) zwlr_output_mode_v1_destroy(mode->proxy);
+    zwlr_output_head_v1_destroy(head->proxy);
+  }
+  zwlr_output_manager_v1_destroy(manager_);
+}
+
+void WlrDisplay::OnHead(void* data, zwlr_output_manager_v1*, zwlr_output_head_v1* proxy) {
+  auto& heads = static_cast<WlrDisplay*>(data)->heads_;
+  heads.push_back(std::make_unique<Head>());
+  heads.back()->proxy = proxy;
+  zwlr_output_head_v1_add_listener(proxy, &kHeadListener, heads.back().get());
+}
+
+void WlrDisplay::OnDone(void* data, zwlr_output_manager_v1*, std::uint32_t serial) {
+  static_cast<WlrDisplay*>(data)->serial_ = serial;
+  static_cast<WlrDisplay*>(data)->done_ = true;
+}
+
+void WlrDisplay::OnManagerFinished(void* data, zwlr_output_manager_v1*) {
+  static_cast<WlrDisplay*>(data)->readable_ = false;
+}
+
+// Waits for the manager's done: until then the heads are half described.
+bool WlrDisplay::ReadConfiguration() {
+  done_ = false;
+  while (!done_) {
+    if (!connection_->Roundtrip()) return false;
+  }
+  return true;
+}
+
+std::vector<Head*> WlrDisplay::LiveHeads() const {
+  std::vector<Head*> heads;
+  for (const auto& head : heads_) {
+    if (!head->gone) heads.push_back(head.get());
+  }
+  return heads;
+}
+
+std::vector<Output> WlrDisplay::OutputsOf(const std::vector<Head*>& heads) const {
+  std::vector<Output> outputs;
+  for (const Head* head : heads) outputs.push_back(head->output);
+  return outputs;
+}
+
+std::optional<DisplayMode> WlrDisplay::QueryCurrentMode() {
+  if (!readable_) return std::nullopt;
+  return CurrentOutputMode(OutputsOf(LiveHeads()));
+}
+
+ApplyResult WlrDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_px) {
+  // Cancelled means the outputs changed meanwhile: read them again, once.
+  for (int attempt = 0; readable_ && attempt < 2; ++attempt) {
+    Outcome outcome = Outcome::kPending;
+    const ApplyResult result = ApplyOnce(width_px, height_px, &outcome);
+    if (outcome != Outcome::kCancelled) return result;
+    readable_ = ReadConfiguration();
+  }
+  return {readable_ ? ApplyError::kCompositorRefused : ApplyError::kConnectionLost,
+          readable_ ? "the outputs kept changing" : ""};
+}
+
+// Every head goes in the configuration: enabled ones with their mode and
+// place, disabled ones disabled.
+void WlrDisplay::Configure(zwlr_output_configuration_v1* configuration,
+                           const std::vector<Head*>& heads, const OutputChange& change,
+                           std::vector<wl_proxy*>* made) {
+  for (std::size_t i = 0; i < heads.size(); ++i) {
+    const Head& head = *heads[i];
+    if (!head.output.enabled) {
+      zwlr_output_configuration_v1_disable_head(configuration, head.proxy);
+      continue;
+    }
+    auto* config_head = zwlr_output_configuration_v1_enable_head(configuration, head.proxy);
+    made->push_back(reinterpret_cast<wl_proxy*>(config_head));
+    const auto mode = change.modes[i] ? change.modes[i] : head.output.current_mode;
+    if (mode) zwlr_output_configuration_head_v1_set_mode(config_head, head.modes[*mode]->proxy);
+    zwlr_output_configuration_head_v1_set_position(config_head, change.positions[i].first,
+                                                   change.positions[i].second);
+  }
+}
+
+ApplyResult WlrDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
+                                  Outcome* outcome) {
+  const std::vector<Head*> heads = LiveHeads();
+  OutputChange change;
+  const ApplyResult planned = PlanOutputChange(OutputsOf(heads), width_px, height_px, &change);
+  if (!planned.ok()) return planned;
+  auto* configuration = zwlr_output_manager_v1_create_configuration(manager_, serial_);
+  zwlr_output_configuration_v1_add_listener(configuration, &kConfigurationListener, outcome);
+  std::vector<wl_proxy*> made;
+  Configure(configuration, heads, change, &made);
+  zwlr_output_configuration_v1_apply(configuration);
+  bool connected = true;
+  while (connected && *outcome == Outcome::kPending) connected = connection_->Roundtrip();
+  zwlr_output_configuration_v1_destroy(configuration);
+  for (wl_proxy* proxy : made) wl_proxy_destroy(proxy);
+  if (!connected) return {ApplyError::kConnectionLost, {}};
+  if (*outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
+  return {};
+}
+
+}  // namespace
+
+std::unique_ptr<Display> OpenWlrDisplay(std::unique_ptr<wayland::Connection> connection,
+                                        const wayland::Global& manager) {
+  return std::make_unique<WlrDisplay>(std::move(connection), manager);
+}
+
+}  // namespace pelmode
