@@ -2,8 +2,8 @@
 # Runs the built Pelmode as a user does against private X servers and checks
 # its exact output, its exit status, and the mode that xrandr then reports.
 # Usage: display_test.sh PELMODE WORK_DIR GROUP
-# GROUP: dummy, monitors, xvfb, norandr, wayland, vanishing, or wine (then
-# PELMODE is the x86-64 Windows build).
+# GROUP: dummy, monitors, xvfb, norandr, vanishing, wayland (weston),
+# mutter, kwin, phoc, or wine (then PELMODE is the x86-64 Windows build).
 set -uo pipefail
 
 PELMODE=("$1")
@@ -179,12 +179,11 @@ test_xvfb() {
   STATUS=$? && report "the end of input ends the wait" "$(status_is 2)"
 }
 
-# Weston with Xwayland: RandR there only pretends, for the asking client.
+# Weston with Xwayland: no output manager for a Wayland client, and RandR
+# only pretends, for the asking client.
 test_wayland() {
-  export XDG_RUNTIME_DIR=$WORK/wayland/run
-  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-  rm -f "$WORK/wayland/weston.log"
-  weston --backend=headless-backend.so --xwayland --socket=pelmode-test \
+  private_session "$WORK/wayland" || return 1
+  weston --backend=headless-backend.so --xwayland --socket=pelmode-weston \
     --log="$WORK/wayland/weston.log" >/dev/null 2>&1 &
   local weston=$! number=""
   for _ in $(seq 100); do
@@ -192,15 +191,105 @@ test_wayland() {
     [[ -n $number ]] && break || sleep 0.1
   done
   [[ -n $number ]] || { kill "$weston"; return 1; }
-  export DISPLAY=:$number
+  export DISPLAY=:$number WAYLAND_DISPLAY=pelmode-weston
   local before
   before=$(xrandr --current)
   run_pelmode 800 600
   expect "Wayland session: refused, nothing asked" 1 '1024x640    60Hz' 800x600 \
     "this is a Wayland session; change the display mode in the compositor's settings"
   report "Wayland session: mode unchanged" "$(diff <(echo "$before") <(xrandr --current))"
-  kill "$weston"
-  wait "$weston"
+  stop "$weston" "$BUS_PID"
+}
+
+# private_session DIR: the runtime folder, home and session bus of its own
+# that each compositor needs; BUS_PID is the bus's.
+private_session() {
+  rm -rf "$1" && mkdir -p -m 700 "$1/run" "$1/home"
+  export XDG_RUNTIME_DIR=$1/run HOME=$1/home
+  local bus
+  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 --nopidfile) || return 1
+  export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*}
+  BUS_PID=${bus##*$'\n'}
+}
+
+# await_socket NAME: true once the compositor listens on NAME, within 20 s.
+await_socket() {
+  for _ in $(seq 200); do [[ -S $XDG_RUNTIME_DIR/$1 ]] && return 0; sleep 0.1; done
+  return 1
+}
+
+stop() { kill "$@" 2>/dev/null; wait "$@" 2>/dev/null; return 0; }
+
+# Mutter's monitors as "LVDS1 1280x720@59.940+0+0", in its logical order.
+mutter_layout() {
+  busctl --user --json=short call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig \
+    org.gnome.Mutter.DisplayConfig GetCurrentState | python3 -c 'import json, sys
+serial, monitors, logical, _ = json.load(sys.stdin)["data"]
+current = {m[0][0]: [mode[0] for mode in m[1] if "is-current" in mode[6]][0] for m in monitors}
+print("\n".join(f"{c[0]} {current[c[0]]}+{l[0]}+{l[1]}" for l in logical for c in l[5]))'
+}
+
+# Mutter nested on Xvfb, with two dummy monitors of several modes each.
+test_mutter() {
+  private_session "$WORK/mutter" || return 1
+  xserver_start xvfb "$WORK/mutter/x" -screen 0 4096x2304x24 || return 1
+  DISPLAY=$XSERVER_DISPLAY MUTTER_DEBUG_NUM_DUMMY_MONITORS=2 \
+    MUTTER_DEBUG_DUMMY_MODE_SPECS=1920x1080@60:1280x720@59.94:1024x768@60:1024x768@75:800x600@85 \
+    mutter --nested --wayland --no-x11 --wayland-display=pelmode-mutter >"$WORK/mutter/log" 2>&1 &
+  local mutter=$! start=$'LVDS1 1920x1080@60.000+0+0\nLVDS2 1920x1080@60.000+1920+0'
+  await_socket pelmode-mutter && gdbus wait --session --timeout 20 org.gnome.Mutter.DisplayConfig || return 1
+  export WAYLAND_DISPLAY=pelmode-mutter && unset DISPLAY
+  run_pelmode 1280 720
+  expect "Mutter: the change" 0 '1920x1080    60Hz' 1280x720 ""
+  report "Mutter: the neighbour follows" \
+    "$(diff <(printf 'LVDS1 1280x720@59.940+0+0\nLVDS2 1920x1080@60.000+1280+0\n') <(mutter_layout))"
+  run_pelmode 1920 1080
+  report "Mutter: the change back" "$(status_is 0)$(diff <(echo "$start") <(mutter_layout))"
+  run_pelmode 1024 768
+  report "Mutter: the current rate kept" "$(status_is 0)$(mutter_layout | grep -vx 'LVDS1 1024x768@60.000+0+0' | grep LVDS1)"
+  run_pelmode 1000 700
+  expect "Mutter: a size not offered" 1 '1024x768    60Hz' 1000x700 'the display does not offer 1000x700'
+  report "Mutter: nothing stored" "$(ls "$HOME/.config/monitors.xml" 2>/dev/null)"
+  stop "$mutter" "$BUS_PID"
+  xserver_stop
+}
+
+# kwin and phoc give each output one mode: a same-size change and a refusal,
+# and, where a tool can read it (OBSERVE), the layout left as it was.
+one_mode_compositor() {
+  local name=$1 current=$2 size=$3 observe=${4:-} before
+  [[ -n $observe ]] && before=$($observe)
+  run_pelmode ${size/x/ }
+  expect "$name: a same-size change" 0 "$current" "$size" ""
+  run_pelmode 1000 700
+  expect "$name: a size not offered" 1 "$current" 1000x700 'the display does not offer 1000x700'
+  [[ -z $observe ]] || report "$name: the layout untouched" "$(diff <(echo "$before") <($observe))"
+}
+
+test_kwin() {
+  private_session "$WORK/kwin" || return 1
+  # The installed kwin carries a file capability that this machine's
+  # bounding set lacks; a copy runs.
+  cp /usr/bin/kwin_wayland "$XDG_RUNTIME_DIR/kwin_wayland"
+  "$XDG_RUNTIME_DIR/kwin_wayland" --virtual --width 1280 --height 720 --output-count 2 \
+    --socket pelmode-kwin --no-lockscreen --no-global-shortcuts --no-kactivities >"$WORK/kwin/log" 2>&1 &
+  local kwin=$!
+  await_socket pelmode-kwin || return 1
+  export WAYLAND_DISPLAY=pelmode-kwin && unset DISPLAY
+  one_mode_compositor kwin '1280x720    60Hz' 1280x720
+  stop "$kwin" "$BUS_PID"
+}
+
+test_phoc() {
+  private_session "$WORK/phoc" || return 1
+  printf '[core]\nxwayland=false\n[output:HEADLESS-1]\nmode = 1920x1080\n' >"$WORK/phoc/phoc.ini"
+  WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
+    phoc -C "$WORK/phoc/phoc.ini" >"$WORK/phoc/log" 2>&1 &
+  local phoc=$!
+  await_socket wayland-0 || return 1
+  export WAYLAND_DISPLAY=wayland-0 && unset DISPLAY
+  one_mode_compositor phoc '1920x1080    60Hz' 1920x1080 wlr-randr
+  stop "$phoc" "$BUS_PID"
 }
 
 # The server dies after the query, when the change's first request (the

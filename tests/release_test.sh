@@ -74,7 +74,8 @@ report "Debian package holds the program and its manual page" \
   "$(diff <(printf './usr/bin/Pelmode\n./usr/share/man/man1/Pelmode.1.gz\n') <(echo "$files"))"
 depends=$(dpkg-deb -f "$deb" Depends)
 report "Debian package depends on what the program links" \
-  "$([[ $depends == *libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* ]] ||
+  "$([[ $depends == *libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* &&
+    $depends == *libwayland-client0* && $depends == *libsystemd0* ]] ||
     echo "Depends: $depends")"
 
 rm -rf "$WORK/zip" && mkdir -p "$WORK/zip" && unzip -q "$zip" -d "$WORK/zip"

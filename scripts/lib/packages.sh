@@ -1,9 +1,11 @@
 # Debian packages that Pelmode's scripts need, installed only when missing.
 # Sourced by the scripts, never run on its own.
 
-BUILD_PACKAGES=(cmake g++ make libxcb1-dev libxcb-randr0-dev)
+BUILD_PACKAGES=(cmake g++ make pkg-config libxcb1-dev libxcb-randr0-dev libwayland-dev
+  libsystemd-dev plasma-wayland-protocols)
 TEST_PACKAGES=(googletest libgtest-dev xserver-xorg-core xserver-xorg-video-dummy
-  xvfb x11-xserver-utils x11-utils weston xwayland gdb dpkg-dev unzip man-db python3)
+  xvfb x11-xserver-utils x11-utils weston xwayland gdb dpkg-dev unzip man-db python3
+  dbus libglib2.0-bin systemd mutter kwin-wayland phoc wlr-randr)
 WINDOWS_BUILD_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64)
 # Never wine32: 32-bit code cannot run on the machines this is tested on.
