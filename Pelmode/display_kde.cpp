@@ -183,8 +183,8 @@ ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_p
     }
   }
   kde_output_configuration_v2_apply(configuration);
-  bool connected = true;
-  while (connected && outcome == Outcome::kPending) connected = connection_->Roundtrip();
+  const bool connected =
+      connection_->RoundtripUntil([&outcome] { return outcome != Outcome::kPending; });
   kde_output_configuration_v2_destroy(configuration);
   if (!connected) return {ApplyError::kConnectionLost, {}};
   if (outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};

@@ -152,10 +152,7 @@ void WlrDisplay::OnManagerFinished(void* data, zwlr_output_manager_v1*) {
 // Waits for the manager's done: until then the heads are half described.
 bool WlrDisplay::ReadConfiguration() {
   done_ = false;
-  while (!done_) {
-    if (!connection_->Roundtrip()) return false;
-  }
-  return true;
+  return connection_->RoundtripUntil([this] { return done_; });
 }
 
 std::vector<Head*> WlrDisplay::LiveHeads() const {
@@ -220,8 +217,8 @@ ApplyResult WlrDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_p
   std::vector<wl_proxy*> made;
   Configure(configuration, heads, change, &made);
   zwlr_output_configuration_v1_apply(configuration);
-  bool connected = true;
-  while (connected && *outcome == Outcome::kPending) connected = connection_->Roundtrip();
+  const bool connected =
+      connection_->RoundtripUntil([outcome] { return *outcome != Outcome::kPending; });
   zwlr_output_configuration_v1_destroy(configuration);
   for (wl_proxy* proxy : made) wl_proxy_destroy(proxy);
   if (!connected) return {ApplyError::kConnectionLost, {}};

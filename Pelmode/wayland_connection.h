@@ -37,6 +37,14 @@ class Connection {
   // Sends what is queued and handles the answers; false once the
   // connection has failed.
   bool Roundtrip() const { return wl_display_roundtrip(display_) >= 0; }
+  // Round trips until `done` holds; false once the connection has failed.
+  template <typename Done>
+  bool RoundtripUntil(Done done) const {
+    while (!done()) {
+      if (!Roundtrip()) return false;
+    }
+    return true;
+  }
 
  private:
   explicit Connection(wl_display* display);

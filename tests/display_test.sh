@@ -245,8 +245,11 @@ test_mutter() {
     "$(diff <(printf 'LVDS1 1280x720@59.940+0+0\nLVDS2 1920x1080@60.000+1280+0\n') <(mutter_layout))"
   run_pelmode 1920 1080
   report "Mutter: the change back" "$(status_is 0)$(diff <(echo "$start") <(mutter_layout))"
-  run_pelmode 1024 768
-  report "Mutter: the current rate kept" "$(status_is 0)$(mutter_layout | grep -vx 'LVDS1 1024x768@60.000+0+0' | grep LVDS1)"
+  # gdb gives the first apply a serial Mutter never issued: it is refused as
+  # stale, read again and applied.
+  under_gdb sd_bus_message_append 'set $rdx = 99' delete continue
+  expect "Mutter: a stale serial read again" 0 '1920x1080    60Hz' 1024x768 ""
+  report "Mutter: the current rate kept" "$(mutter_layout | grep -vx 'LVDS1 1024x768@60.000+0+0' | grep LVDS1)"
   run_pelmode 1000 700
   expect "Mutter: a size not offered" 1 '1024x768    60Hz' 1000x700 'the display does not offer 1000x700'
   report "Mutter: nothing stored" "$(ls "$HOME/.config/monitors.xml" 2>/dev/null)"

@@ -32,7 +32,9 @@ expect() {
   [[ -n $5 ]] && err=$'\n'"Setting failed: $5."
   out+=$'\nPress any key to exit...'
   [[ $STATUS == "$2" ]] || problems+="exit status $STATUS, expected $2"$'\n'
-  problems+=$(differs stdout "$out" "$WORK/out")$(differs stderr "$err" "$WORK/err")
+  local out_report err_report
+  out_report=$(differs stdout "$out" "$WORK/out") err_report=$(differs stderr "$err" "$WORK/err")
+  problems+="${out_report:+$out_report$'\n'}${err_report:+$err_report$'\n'}"
   if [[ $# -ge 6 ]]; then
     layout=$(xserver_observed_layout)
     [[ $layout == "$6" ]] || problems+="xrandr shows:"$'\n'"$layout"$'\n'"expected:"$'\n'"$6"
