@@ -7,19 +7,18 @@
 namespace pelmode {
 namespace {
 
-ExitStatus RefuseArguments(std::ostream& out) {
-  out << "Invalid arguments, have nothing to do...\nUseage: [Width] [Height]"
-      << std::endl;
+ExitStatus RefuseArguments(TextSink& out) {
+  WriteLine(out, "Invalid arguments, have nothing to do...\nUseage: [Width] [Height]");
   return kExitInvalidArguments;
 }
 
 ExitStatus ChangeFromArguments(int argc, const char* const argv[],
-                               std::ostream& out, std::ostream& err) {
+                               TextSink& out, TextSink& err) {
   if (argc != 3) return RefuseArguments(out);
   const auto width_px = ParsePixelCount(argv[1]);
   const auto height_px = ParsePixelCount(argv[2]);
-  if (!width_px) err << "Invalid width: " << argv[1] << std::endl;
-  if (!height_px) err << "Invalid height: " << argv[2] << std::endl;
+  if (!width_px) WriteLine(err << "Invalid width: ", argv[1]);
+  if (!height_px) WriteLine(err << "Invalid height: ", argv[2]);
   if (!width_px || !height_px) return RefuseArguments(out);
 
   const std::unique_ptr<Display> display = OpenDisplay();
@@ -30,14 +29,14 @@ ExitStatus ChangeFromArguments(int argc, const char* const argv[],
 
 }  // namespace
 
-int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
-                   std::ostream& err) {
+int RunCommandLine(int argc, const char* const argv[], TextSink& out,
+                   TextSink& err) {
   PrepareStandardStreams();
-  out << std::endl;
+  WriteLine(out, "");
   ExitStatus status = ChangeFromArguments(argc, argv, out, err);
-  out << "\nPress any key to exit..." << std::endl;
+  WriteLine(out, "\nPress any key to exit...");
   // A success that nobody could read about is not reported as one.
-  if (status == kExitModeSet && !out) status = kExitChangeFailed;
+  if (status == kExitModeSet && out.failed()) status = kExitChangeFailed;
   WaitForKeyPress();
   return status;
 }

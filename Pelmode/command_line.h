@@ -1,6 +1,6 @@
 #pragma once
 
-#include <ostream>
+#include "text_sink.h"
 
 namespace pelmode {
 
@@ -11,7 +11,7 @@ enum ExitStatus : int {
 };
 
 // The whole run behind main: arguments, the change, the prompt and the wait.
-int RunCommandLine(int argc, const char* const argv[], std::ostream& out,
-                   std::ostream& err);
+int RunCommandLine(int argc, const char* const argv[], TextSink& out,
+                   TextSink& err);
 
 }  // namespace pelmode

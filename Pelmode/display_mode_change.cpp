@@ -5,33 +5,29 @@
 namespace pelmode {
 namespace {
 
-void PrintCurrentMode(const std::optional<DisplayMode>& mode,
-                      std::ostream& out) {
+void PrintCurrentMode(const std::optional<DisplayMode>& mode, TextSink& out) {
   out << "Current: ";
   if (mode) {
-    out << mode->width_px << "x" << mode->height_px << "    "
-        << mode->refresh_hz << "Hz";
+    out << mode->width_px << "x" << mode->height_px << "    " << mode->refresh_hz << "Hz";
   } else {
     out << "unknown";
   }
-  out << "\n" << std::endl;
+  WriteLine(out, "\n");
 }
 
 }  // namespace
 
 bool ChangeDisplayMode(Display& display, std::uint32_t width_px,
-                       std::uint32_t height_px, std::ostream& out,
-                       std::ostream& err) {
+                       std::uint32_t height_px, TextSink& out, TextSink& err) {
   PrintCurrentMode(display.QueryCurrentMode(), out);
   // Flushed before the apply: the screen may go dark while it runs.
-  out << "Target: " << width_px << "x" << height_px << std::endl;
+  WriteLine(out << "Target: " << width_px << "x", std::to_string(height_px));
   const ApplyResult result = display.ApplyMode(width_px, height_px);
   if (result.ok()) {
-    out << "\nSetting done." << std::endl;
+    WriteLine(out, "\nSetting done.");
     return true;
   }
-  err << "\nSetting failed: " << FailureReason(result, width_px, height_px)
-      << "." << std::endl;
+  WriteLine(err << "\nSetting failed: " << FailureReason(result, width_px, height_px), ".");
   return false;
 }
 

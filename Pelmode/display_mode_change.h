@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <ostream>
 
 #include "platform.h"
+#include "text_sink.h"
 
 namespace pelmode {
 
@@ -11,7 +11,7 @@ namespace pelmode {
 // target, and reports the outcome: success on `out`, failure on `err`.
 // True when the mode was set.
 bool ChangeDisplayMode(Display& display, std::uint32_t width_px,
-                       std::uint32_t height_px, std::ostream& out,
-                       std::ostream& err);
+                       std::uint32_t height_px, TextSink& out,
+                       TextSink& err);
 
 }  // namespace pelmode

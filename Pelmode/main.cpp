@@ -1,7 +1,10 @@
-#include <iostream>
+#include <cstdio>
 
 #include "command_line.h"
+#include "text_sink.h"
 
 int main(int argc, char* argv[]) {
-  return pelmode::RunCommandLine(argc, argv, std::cout, std::cerr);
+  pelmode::StdioSink out(stdout);
+  pelmode::StdioSink err(stderr);
+  return pelmode::RunCommandLine(argc, argv, out, err);
 }

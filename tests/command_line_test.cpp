@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <vector>
 
 #include "platform.h"
@@ -14,12 +13,23 @@ namespace {
 
 using Sizes = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
+class StringSink final : public TextSink {
+ public:
+  void Write(std::string_view text) override { text_ += text; }
+  void Flush() override {}
+  bool failed() const override { return false; }
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
 struct Fake {
   std::optional<DisplayMode> current;
   ApplyResult result;
   int displays_opened = 0;
   Sizes applied;
-  const std::ostringstream* out = nullptr;
+  const StringSink* out = nullptr;
   std::string out_at_key_wait;
 } fake;
 
@@ -39,7 +49,7 @@ std::unique_ptr<Display> OpenDisplay() {
   return std::make_unique<FakeDisplay>();
 }
 void PrepareStandardStreams() {}
-void WaitForKeyPress() { fake.out_at_key_wait = fake.out->str(); }
+void WaitForKeyPress() { fake.out_at_key_wait = fake.out->text(); }
 
 namespace {
 
@@ -73,11 +83,11 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
   for (const Case& c : cases) {
     std::vector<const char*> args = c.args;
     args.insert(args.begin(), "Pelmode");
-    std::ostringstream out, err;
+    StringSink out, err;
     fake = {c.current, c.result, 0, {}, &out, {}};
     EXPECT_EQ(RunCommandLine(int(args.size()), args.data(), out, err), c.status) << c.what;
-    EXPECT_EQ(out.str(), c.out) << c.what;
-    EXPECT_EQ(err.str(), c.err) << c.what;
+    EXPECT_EQ(out.text(), c.out) << c.what;
+    EXPECT_EQ(err.text(), c.err) << c.what;
     EXPECT_EQ(fake.out_at_key_wait, c.out) << c.what << ": output after the prompt";
     const bool changes = c.status != 2;
     EXPECT_EQ(fake.displays_opened, changes ? 1 : 0) << c.what;
