@@ -16,6 +16,9 @@ IMAGES = [(48, 4), (32, 4), (16, 4), (48, 8), (32, 8), (16, 8),
 BEZEL = (48, 52, 64)
 SCREEN_TOP = (20, 60, 210)
 SCREEN_BOTTOM = (40, 100, 235)
+# Palette images get one flat screen colour and no antialiasing: a gradient
+# or blended edges would be quantised into bands and stray pixels.
+SCREEN_FLAT = (30, 80, 222)
 STAND = (110, 116, 128)
 ARROW = (255, 255, 255)
 
@@ -62,13 +65,15 @@ def in_double_arrow(x, y, start, end, across, shaft, head):
     return abs(y - across) <= shaft
 
 
-def colour_at(x, y):
+def colour_at(x, y, gradient):
     """The picture on the unit square; None where it is transparent."""
     if in_rect(x, y, 0.12, 0.17, 0.88, 0.65):
         if in_double_arrow(x, y, 0.17, 0.83, 0.41, 0.035, 0.13):
             return ARROW
         if in_double_arrow(y, x, 0.21, 0.61, 0.5, 0.035, 0.11):
             return ARROW
+        if not gradient:
+            return SCREEN_FLAT
         t = (y - 0.17) / 0.48
         return tuple(round(a + (b - a) * t) for a, b in zip(SCREEN_TOP, SCREEN_BOTTOM))
     if in_rect(x, y, 0.04, 0.09, 0.96, 0.73):
@@ -78,9 +83,10 @@ def colour_at(x, y):
     return None
 
 
-def render(size):
-    """Rows of (r, g, b, a), top row first, antialiased by supersampling."""
-    samples = 4 if size > 16 else 1  # hard edges keep the smallest sharp
+def render(size, true_colour):
+    """Rows of (r, g, b, a), top row first; true-colour images above 16
+    pixels are antialiased by supersampling."""
+    samples = 4 if size > 16 and true_colour else 1
     rows = []
     for py in range(size):
         row = []
@@ -89,7 +95,7 @@ def render(size):
             for sy in range(samples):
                 for sx in range(samples):
                     c = colour_at((px + (sx + 0.5) / samples) / size,
-                                  (py + (sy + 0.5) / samples) / size)
+                                  (py + (sy + 0.5) / samples) / size, true_colour)
                     if c is not None:
                         r, g, b, covered = r + c[0], g + c[1], b + c[2], covered + 1
             if covered:
@@ -123,7 +129,7 @@ def pack_bits(values, bits):
 
 def bitmap(size, bpp):
     """The image as an icon stores it: header, palette, colours, mask."""
-    pixels = render(size)
+    pixels = render(size, bpp == 32)
     mask_rows, colour_rows = [], []
     palette = {4: VGA_PALETTE, 8: palette_256()}.get(bpp, [])
     for row in reversed(pixels):  # bitmaps store the bottom row first
