@@ -61,11 +61,15 @@ class X11Display final : public Display {
   ApplyError CheckRandr();
   bool IsWaylandSession(const Snapshot& snap, const Target& target);
   ApplyError SetScreenSize(ScreenSize size);
+  ApplyResult Change(const Snapshot& snap, std::uint32_t width_px,
+                     std::uint32_t height_px);
   ApplyError SetCrtc(const Snapshot& snap, const CrtcChange& change);
   ApplyError Carry(const Snapshot& snap, const Plan& plan);
   void Restore(const Snapshot& snap, const std::vector<CrtcChange>& made);
 
   std::optional<Connection> connection_;
+  // The configuration the query read, kept for the change.
+  std::optional<Snapshot> read_;
   ApplyError open_error_ = ApplyError::kNone;
   std::string display_name_;
   xcb_window_t root_ = XCB_NONE;
@@ -130,20 +134,33 @@ ApplyError X11Display::CheckRandr() {
 std::optional<DisplayMode> X11Display::QueryCurrentMode() {
   if (open_error_ != ApplyError::kNone) return std::nullopt;
   ApplyError error = ApplyError::kNone;
-  const Snapshot snap = LoadSnapshot(connection_->get(), root_, &error);
+  Snapshot snap = LoadSnapshot(connection_->get(), root_, &error);
   if (error != ApplyError::kNone) return std::nullopt;
   const std::optional<Target> target = FindTarget(snap);
   if (!target) return std::nullopt;
-  return CurrentModeOf(snap, target->crtc);
+  const std::optional<DisplayMode> mode = CurrentModeOf(snap, target->crtc);
+  read_ = std::move(snap);
+  return mode;
 }
 
+// The configuration the query read is used if it still holds under the
+// grab: checking that costs one round trip, reading it again two and a
+// request for every output and CRTC.
 ApplyResult X11Display::ApplyMode(std::uint32_t width_px,
                                   std::uint32_t height_px) {
   if (open_error_ != ApplyError::kNone) return {open_error_, display_name_};
-  const ServerGrab grab(connection_->get());
+  xcb_connection_t* c = connection_->get();
+  const ServerGrab grab(c);
   ApplyError error = ApplyError::kNone;
-  const Snapshot snap = LoadSnapshot(connection_->get(), root_, &error);
-  if (error != ApplyError::kNone) return {error, {}};
+  if (!read_ || !StillCurrent(c, root_, *read_, &error)) {
+    if (error == ApplyError::kNone) read_ = LoadSnapshot(c, root_, &error);
+    if (error != ApplyError::kNone) return {error, {}};
+  }
+  return Change(*read_, width_px, height_px);
+}
+
+ApplyResult X11Display::Change(const Snapshot& snap, std::uint32_t width_px,
+                               std::uint32_t height_px) {
   const std::optional<Target> target = FindTarget(snap);
   if (!target) return {ApplyError::kNoActiveOutput, {}};
   if (IsWaylandSession(snap, *target)) return {ApplyError::kWaylandSession, {}};
@@ -194,10 +211,9 @@ ApplyError X11Display::SetCrtc(const Snapshot& snap, const CrtcChange& change) {
   const auto reply = TakeReply(
       c, xcb_randr_set_crtc_config_reply,
       xcb_randr_set_crtc_config(
-          c, snap.CrtcId(change.crtc), XCB_CURRENT_TIME,
-          snap.resources->config_timestamp, std::int16_t(change.x),
-          std::int16_t(change.y), change.mode, crtc.rotation, crtc.num_outputs,
-          xcb_randr_get_crtc_info_outputs(&crtc)),
+          c, snap.CrtcId(change.crtc), XCB_CURRENT_TIME, snap.resources->config_timestamp,
+          std::int16_t(change.x), std::int16_t(change.y), change.mode, crtc.rotation,
+          crtc.num_outputs, xcb_randr_get_crtc_info_outputs(&crtc)),
       &error);
   if (reply && reply->status != XCB_RANDR_SET_CONFIG_SUCCESS) {
     return ApplyError::kServerRefused;

@@ -116,4 +116,16 @@ Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root,
   return snap;
 }
 
+bool StillCurrent(xcb_connection_t* c, xcb_window_t root, const Snapshot& snap,
+                  ApplyError* error) {
+  const auto resources_cookie = xcb_randr_get_screen_resources_current(c, root);
+  const auto geometry_cookie = xcb_get_geometry(c, root);
+  const auto resources = TakeReply(c, xcb_randr_get_screen_resources_current_reply,
+                                   resources_cookie, error);
+  const auto geometry = TakeReply(c, xcb_get_geometry_reply, geometry_cookie, error);
+  return resources && geometry && resources->timestamp == snap.resources->timestamp &&
+         resources->config_timestamp == snap.resources->config_timestamp &&
+         geometry->width == snap.screen.width_px && geometry->height == snap.screen.height_px;
+}
+
 }  // namespace pelmode::x11

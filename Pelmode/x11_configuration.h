@@ -69,4 +69,9 @@ struct Snapshot {
 // to be used.
 Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root, ApplyError* error);
 
+// Whether nothing has been set or reconfigured since `snap` was read, nor
+// the screen resized.
+bool StillCurrent(xcb_connection_t* c, xcb_window_t root, const Snapshot& snap,
+                  ApplyError* error);
+
 }  // namespace pelmode::x11

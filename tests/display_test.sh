@@ -99,6 +99,11 @@ test_dummy() {
 sys.exit(subprocess.call(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=w))' "${PELMODE[@]}" 1024 768
   STATUS=$? && report "standard output a broken pipe, closed before the start" "$(status_is 1)"
   report "each of them still changed the mode" "$(diff <(layout 1024x768 60.00\*; echo) <(xserver_observed_layout))"
+  # Another client sets 75 Hz between the query and the change: the change
+  # must not work from what the query read.
+  under_gdb xcb_grab_server "shell xrandr --output DUMMY0 --mode 1024x768 --rate 75" continue
+  report "a change made meanwhile by another client is read" \
+    "$(status_is 0)$(xserver_observed_layout | grep -q '^DUMMY0 1024x768+0+0 75\.' || xserver_observed_layout)"
   xserver_stop
 }
 
