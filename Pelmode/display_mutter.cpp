@@ -1,16 +1,18 @@
 // GNOME's Mutter through org.gnome.Mutter.DisplayConfig on the session bus:
 // GetCurrentState reads the monitors, ApplyMonitorsConfig with the temporary
 // method changes them, and nothing is written to monitors.xml.
-#include <systemd/sd-bus.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "linux_displays.h"
 #include "output_model.h"
+#include "sd_bus_library.h"
 
 namespace pelmode {
 namespace {
+
+// Only reached once LoadSdBus has succeeded.
+const SdBus& Sd() { return *LoadSdBus(); }
 
 constexpr char kService[] = "org.gnome.Mutter.DisplayConfig";
 constexpr char kPath[] = "/org/gnome/Mutter/DisplayConfig";
@@ -18,10 +20,10 @@ constexpr std::uint32_t kTemporary = 1;  // the method that stores nothing
 constexpr std::uint32_t kPhysicalLayout = 2;
 
 struct BusUnref {
-  void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+  void operator()(sd_bus* bus) const { Sd().flush_close_unref(bus); }
 };
 struct MessageUnref {
-  void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
+  void operator()(sd_bus_message* message) const { Sd().message_unref(message); }
 };
 using Bus = std::unique_ptr<sd_bus, BusUnref>;
 using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
@@ -29,11 +31,11 @@ using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
 class BusError {
  public:
   BusError() = default;
-  ~BusError() { sd_bus_error_free(&error_); }
+  ~BusError() { Sd().error_free(&error_); }
   BusError(const BusError&) = delete;
   BusError& operator=(const BusError&) = delete;
   sd_bus_error* get() { return &error_; }
-  bool Is(const char* name) const { return sd_bus_error_has_name(&error_, name); }
+  bool Is(const char* name) const { return Sd().error_has_name(&error_, name); }
   std::string Text() const { return error_.message ? error_.message : "unknown error"; }
 
  private:
@@ -60,29 +62,29 @@ struct State {
 // Reads an a{sv}, handing each value to `read` with its key.
 template <typename Read>
 int ReadProperties(sd_bus_message* m, Read read) {
-  int r = sd_bus_message_enter_container(m, 'a', "{sv}");
-  while (r >= 0 && (r = sd_bus_message_enter_container(m, 'e', "sv")) > 0) {
+  int r = Sd().message_enter_container(m, 'a', "{sv}");
+  while (r >= 0 && (r = Sd().message_enter_container(m, 'e', "sv")) > 0) {
     const char* key = nullptr;
-    r = sd_bus_message_read(m, "s", &key);
+    r = Sd().message_read(m, "s", &key);
     if (r >= 0) r = read(std::string(key));
-    if (r >= 0) r = sd_bus_message_exit_container(m);
+    if (r >= 0) r = Sd().message_exit_container(m);
   }
-  return r < 0 ? r : sd_bus_message_exit_container(m);
+  return r < 0 ? r : Sd().message_exit_container(m);
 }
 
-int SkipValue(sd_bus_message* m) { return sd_bus_message_skip(m, "v"); }
+int SkipValue(sd_bus_message* m) { return Sd().message_skip(m, "v"); }
 
 int ReadMode(sd_bus_message* m, State* state, bool* current) {
   const char* id = nullptr;
   std::int32_t width = 0, height = 0;
   double refresh_hz = 0, preferred_scale = 0;
-  int r = sd_bus_message_read(m, "siidd", &id, &width, &height, &refresh_hz, &preferred_scale);
-  if (r >= 0) r = sd_bus_message_skip(m, "ad");
+  int r = Sd().message_read(m, "siidd", &id, &width, &height, &refresh_hz, &preferred_scale);
+  if (r >= 0) r = Sd().message_skip(m, "ad");
   if (r >= 0) {
     r = ReadProperties(m, [&](const std::string& key) {
       if (key != "is-current") return SkipValue(m);
       int is_current = 0;
-      const int read = sd_bus_message_read(m, "v", "b", &is_current);
+      const int read = Sd().message_read(m, "v", "b", &is_current);
       *current = is_current != 0;
       return read;
     });
@@ -95,46 +97,46 @@ int ReadMode(sd_bus_message* m, State* state, bool* current) {
 
 int ReadMonitor(sd_bus_message* m, State* state) {
   const char* connector = nullptr;
-  int r = sd_bus_message_read(m, "(ssss)", &connector, nullptr, nullptr, nullptr);
+  int r = Sd().message_read(m, "(ssss)", &connector, nullptr, nullptr, nullptr);
   state->outputs.emplace_back();
   state->outputs.back().name = connector ? connector : "";
   state->mode_ids.emplace_back();
-  if (r >= 0) r = sd_bus_message_enter_container(m, 'a', "(siiddada{sv})");
-  while (r >= 0 && (r = sd_bus_message_enter_container(m, 'r', "siiddada{sv}")) > 0) {
+  if (r >= 0) r = Sd().message_enter_container(m, 'a', "(siiddada{sv})");
+  while (r >= 0 && (r = Sd().message_enter_container(m, 'r', "siiddada{sv}")) > 0) {
     bool current = false;
     r = ReadMode(m, state, &current);
     if (current) state->outputs.back().current_mode = state->outputs.back().modes.size() - 1;
-    if (r >= 0) r = sd_bus_message_exit_container(m);
+    if (r >= 0) r = Sd().message_exit_container(m);
   }
-  if (r >= 0) r = sd_bus_message_exit_container(m);
-  return r < 0 ? r : sd_bus_message_skip(m, "a{sv}");
+  if (r >= 0) r = Sd().message_exit_container(m);
+  return r < 0 ? r : Sd().message_skip(m, "a{sv}");
 }
 
 int ReadLogicalMonitor(sd_bus_message* m, LogicalMonitor* logical) {
-  int r = sd_bus_message_read(m, "iidub", &logical->x, &logical->y, &logical->scale,
+  int r = Sd().message_read(m, "iidub", &logical->x, &logical->y, &logical->scale,
                               &logical->transform, &logical->primary);
-  if (r >= 0) r = sd_bus_message_enter_container(m, 'a', "(ssss)");
+  if (r >= 0) r = Sd().message_enter_container(m, 'a', "(ssss)");
   const char* connector = nullptr;
-  while (r >= 0 && (r = sd_bus_message_read(m, "(ssss)", &connector, nullptr, nullptr, nullptr)) > 0) {
+  while (r >= 0 && (r = Sd().message_read(m, "(ssss)", &connector, nullptr, nullptr, nullptr)) > 0) {
     logical->connectors.push_back(connector);
   }
-  if (r >= 0) r = sd_bus_message_exit_container(m);
-  return r < 0 ? r : sd_bus_message_skip(m, "a{sv}");
+  if (r >= 0) r = Sd().message_exit_container(m);
+  return r < 0 ? r : Sd().message_skip(m, "a{sv}");
 }
 
 // Reads an array of structs with `read_one` for each.
 template <typename ReadOne>
 int ReadArray(sd_bus_message* m, const char* contents, ReadOne read_one) {
-  int r = sd_bus_message_enter_container(m, 'a', (std::string("(") + contents + ")").c_str());
-  while (r >= 0 && (r = sd_bus_message_enter_container(m, 'r', contents)) > 0) {
+  int r = Sd().message_enter_container(m, 'a', (std::string("(") + contents + ")").c_str());
+  while (r >= 0 && (r = Sd().message_enter_container(m, 'r', contents)) > 0) {
     r = read_one();
-    if (r >= 0) r = sd_bus_message_exit_container(m);
+    if (r >= 0) r = Sd().message_exit_container(m);
   }
-  return r < 0 ? r : sd_bus_message_exit_container(m);
+  return r < 0 ? r : Sd().message_exit_container(m);
 }
 
 int ReadState(sd_bus_message* m, State* state) {
-  int r = sd_bus_message_read(m, "u", &state->serial);
+  int r = Sd().message_read(m, "u", &state->serial);
   if (r >= 0) {
     r = ReadArray(m, "(ssss)a(siiddada{sv})a{sv}", [&] { return ReadMonitor(m, state); });
   }
@@ -148,7 +150,7 @@ int ReadState(sd_bus_message* m, State* state) {
   return ReadProperties(m, [&](const std::string& key) {
     if (key != "layout-mode") return SkipValue(m);
     std::uint32_t mode = 0;
-    const int read = sd_bus_message_read(m, "v", "u", &mode);
+    const int read = Sd().message_read(m, "v", "u", &mode);
     state->physical_layout = mode == kPhysicalLayout;
     return read;
   });
@@ -193,7 +195,7 @@ bool MutterDisplay::Read() {
   BusError error;
   sd_bus_message* raw = nullptr;
   state_ = {};
-  const int r = sd_bus_call_method(bus_.get(), kService, kPath, kService, "GetCurrentState",
+  const int r = Sd().call_method(bus_.get(), kService, kPath, kService, "GetCurrentState",
                                    error.get(), &raw, "");
   const Message reply(raw);
   if (r < 0) {
@@ -227,20 +229,20 @@ ApplyResult MutterDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t heigh
 }
 
 int MutterDisplay::AppendLogicalMonitors(sd_bus_message* m, const OutputChange& change) const {
-  int r = sd_bus_message_open_container(m, 'a', "(iiduba(ssa{sv}))");
+  int r = Sd().message_open_container(m, 'a', "(iiduba(ssa{sv}))");
   for (const LogicalMonitor& logical : state_.logical) {
     if (logical.connectors.empty()) continue;
     std::size_t first = 0;
     while (first < state_.outputs.size() && state_.outputs[first].name != logical.connectors[0]) {
       ++first;
     }
-    if (r >= 0) r = sd_bus_message_open_container(m, 'r', "iiduba(ssa{sv})");
+    if (r >= 0) r = Sd().message_open_container(m, 'r', "iiduba(ssa{sv})");
     if (r >= 0) {
-      r = sd_bus_message_append(m, "iidub", change.positions[first].first,
+      r = Sd().message_append(m, "iidub", change.positions[first].first,
                                 change.positions[first].second, logical.scale, logical.transform,
                                 logical.primary);
     }
-    if (r >= 0) r = sd_bus_message_open_container(m, 'a', "(ssa{sv})");
+    if (r >= 0) r = Sd().message_open_container(m, 'a', "(ssa{sv})");
     for (std::size_t i = 0; r >= 0 && i < state_.outputs.size(); ++i) {
       const Output& output = state_.outputs[i];
       if (std::find(logical.connectors.begin(), logical.connectors.end(), output.name) ==
@@ -248,13 +250,13 @@ int MutterDisplay::AppendLogicalMonitors(sd_bus_message* m, const OutputChange& 
         continue;
       }
       const std::size_t mode = change.modes[i] ? *change.modes[i] : *output.current_mode;
-      r = sd_bus_message_append(m, "(ssa{sv})", output.name.c_str(),
+      r = Sd().message_append(m, "(ssa{sv})", output.name.c_str(),
                                 state_.mode_ids[i][mode].c_str(), 0);
     }
-    if (r >= 0) r = sd_bus_message_close_container(m);
-    if (r >= 0) r = sd_bus_message_close_container(m);
+    if (r >= 0) r = Sd().message_close_container(m);
+    if (r >= 0) r = Sd().message_close_container(m);
   }
-  return r < 0 ? r : sd_bus_message_close_container(m);
+  return r < 0 ? r : Sd().message_close_container(m);
 }
 
 ApplyResult MutterDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
@@ -263,39 +265,40 @@ ApplyResult MutterDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t heigh
   const ApplyResult planned = PlanOutputChange(state_.outputs, width_px, height_px, &change);
   if (!planned.ok()) return planned;
   sd_bus_message* raw = nullptr;
-  int r = sd_bus_message_new_method_call(bus_.get(), &raw, kService, kPath, kService,
+  int r = Sd().message_new_method_call(bus_.get(), &raw, kService, kPath, kService,
                                          "ApplyMonitorsConfig");
   const Message call(raw);
-  if (r >= 0) r = sd_bus_message_append(call.get(), "uu", state_.serial, kTemporary);
+  if (r >= 0) r = Sd().message_append(call.get(), "uu", state_.serial, kTemporary);
   if (r >= 0) r = AppendLogicalMonitors(call.get(), change);
-  if (r >= 0) r = sd_bus_message_append(call.get(), "a{sv}", 0);
+  if (r >= 0) r = Sd().message_append(call.get(), "a{sv}", 0);
   if (r < 0) return {ApplyError::kCompositorRefused, "the request could not be built"};
   BusError error;
   sd_bus_message* answer = nullptr;
-  r = sd_bus_call(bus_.get(), call.get(), 0, error.get(), &answer);
-  sd_bus_message_unref(answer);
+  r = Sd().call(bus_.get(), call.get(), 0, error.get(), &answer);
+  Sd().message_unref(answer);
   if (r >= 0) return {};
   *stale = error.Is(SD_BUS_ERROR_ACCESS_DENIED) && error.Text().find("stale") != std::string::npos;
-  if (!sd_bus_is_open(bus_.get())) return {ApplyError::kConnectionLost, {}};
+  if (!Sd().is_open(bus_.get())) return {ApplyError::kConnectionLost, {}};
   return {ApplyError::kCompositorRefused, error.Text()};
 }
 
 bool HasOwner(sd_bus* bus, const char* name) {
   BusError error;
   sd_bus_message* raw = nullptr;
-  const int r = sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+  const int r = Sd().call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                                    "org.freedesktop.DBus", "NameHasOwner", error.get(), &raw,
                                    "s", name);
   const Message reply(raw);
   int owned = 0;
-  return r >= 0 && sd_bus_message_read(reply.get(), "b", &owned) >= 0 && owned;
+  return r >= 0 && Sd().message_read(reply.get(), "b", &owned) >= 0 && owned;
 }
 
 }  // namespace
 
 std::unique_ptr<Display> OpenMutterDisplay() {
+  if (!SessionBusNamed() || LoadSdBus() == nullptr) return nullptr;
   sd_bus* raw = nullptr;
-  if (sd_bus_open_user(&raw) < 0) return nullptr;
+  if (Sd().open_user(&raw) < 0) return nullptr;
   Bus bus(raw);
   if (!HasOwner(bus.get(), kService)) return nullptr;
   return std::make_unique<MutterDisplay>(std::move(bus));

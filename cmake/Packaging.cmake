@@ -20,8 +20,10 @@ else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  # The dependencies are what dpkg-shlibdeps finds in the executable.
+  # The dependencies are what dpkg-shlibdeps finds in the executable, and
+  # libsystemd, which it loads only when Mutter may be asked.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsystemd0")
 endif()
 
 set(CPACK_PACKAGE_NAME pelmode)
