@@ -19,4 +19,8 @@ enum DispChange : long {
 
 ApplyResult ApplyResultOfDispChange(long code);
 
+// The result's name in the Windows headers, for those that only a refusal
+// explains; null for the others.
+const char* DispChangeName(long code);
+
 }  // namespace pelmode

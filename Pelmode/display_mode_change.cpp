@@ -21,13 +21,14 @@ bool ChangeDisplayMode(Display& display, std::uint32_t width_px,
                        std::uint32_t height_px, TextSink& out, TextSink& err) {
   PrintCurrentMode(display.QueryCurrentMode(), out);
   // Flushed before the apply: the screen may go dark while it runs.
-  WriteLine(out << "Target: " << width_px << "x", std::to_string(height_px));
+  WriteLine(out << "Target: " << width_px << "x" << height_px, "");
   const ApplyResult result = display.ApplyMode(width_px, height_px);
   if (result.ok()) {
     WriteLine(out, "\nSetting done.");
     return true;
   }
-  WriteLine(err << "\nSetting failed: " << FailureReason(result, width_px, height_px), ".");
+  WriteFailureReason(err << "\nSetting failed: ", result, width_px, height_px);
+  WriteLine(err, ".");
   return false;
 }
 

@@ -1,14 +1,14 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "platform.h"
+#include "text_sink.h"
 
 namespace pelmode {
 
-// The words after "Setting failed: " for a refused or failed change.
-std::string FailureReason(const ApplyResult& result, std::uint32_t width_px,
-                          std::uint32_t height_px);
+// Writes the words after "Setting failed: " for a refused or failed change.
+void WriteFailureReason(TextSink& sink, const ApplyResult& result,
+                        std::uint32_t width_px, std::uint32_t height_px);
 
 }  // namespace pelmode

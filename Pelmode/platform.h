@@ -38,11 +38,11 @@ enum class ApplyError {
 
 struct ApplyResult {
   ApplyError error = ApplyError::kNone;
-  // The display name for kCannotOpenDisplay, the system's code for
-  // kSystemRefused, the output's name for kMirrorNotOffered, the size needed
-  // for kScreenTooLarge, the compositor's reason, where it gives one, for
-  // kCompositorRefused; empty otherwise.
+  // The display name for kCannotOpenDisplay, the output's name for
+  // kMirrorNotOffered, the size needed for kScreenTooLarge, the compositor's
+  // reason, where it gives one, for kCompositorRefused; empty otherwise.
   std::string detail;
+  long code = 0;  // the system's result for kSystemRefused
 
   bool ok() const { return error == ApplyError::kNone; }
 };

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
 #include <string_view>
 
 namespace pelmode {
@@ -23,10 +22,8 @@ class TextSink {
     Write(text);
     return *this;
   }
-  TextSink& operator<<(std::uint32_t number) {
-    Write(std::to_string(number));
-    return *this;
-  }
+  TextSink& operator<<(std::uint32_t number);
+  TextSink& operator<<(std::int64_t number);
 };
 
 // A line: the text, a line end and a flush.

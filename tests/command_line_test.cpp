@@ -7,22 +7,13 @@
 #include <vector>
 
 #include "platform.h"
+#include "string_sink.h"
 
 namespace pelmode {
 namespace {
 
 using Sizes = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
-class StringSink final : public TextSink {
- public:
-  void Write(std::string_view text) override { text_ += text; }
-  void Flush() override {}
-  bool failed() const override { return false; }
-  const std::string& text() const { return text_; }
-
- private:
-  std::string text_;
-};
 
 struct Fake {
   std::optional<DisplayMode> current;
@@ -68,7 +59,7 @@ constexpr char kUsage[] =
     "\nPress any key to exit...\n";
 
 TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
-  const ApplyResult refused = {ApplyError::kSystemRefused, "code -5"};
+  const ApplyResult refused = {ApplyError::kSystemRefused, {}, -5};
   const Case cases[] = {
       {"no argument", {}, {}, {}, 2, kUsage, ""},
       {"three arguments", {"800", "600", "60"}, {}, {}, 2, kUsage, ""},
@@ -78,7 +69,7 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
        "\nCurrent: 1920x1080    60Hz\n\nTarget: 1280x720\n\nSetting done.\n\nPress any key to exit...\n", ""},
       {"refused, mode unknown", {"1280", "720"}, std::nullopt, refused, 1,
        "\nCurrent: unknown\n\nTarget: 1280x720\n\nPress any key to exit...\n",
-       "\nSetting failed: the system refused the change (code -5).\n"},
+       "\nSetting failed: the system refused the change (DISP_CHANGE_BADPARAM, code -5).\n"},
   };
   for (const Case& c : cases) {
     std::vector<const char*> args = c.args;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "failure_reason.h"
+#include "string_sink.h"
 
 namespace pelmode {
 namespace {
@@ -26,7 +27,9 @@ TEST(DispChangeTest, EveryResultGetsItsOwnWords) {
   for (const auto& [code, reason] : failures) {
     const ApplyResult result = ApplyResultOfDispChange(code);
     EXPECT_FALSE(result.ok()) << code;
-    EXPECT_EQ(FailureReason(result, 800, 600), reason) << code;
+    StringSink sink;
+    WriteFailureReason(sink, result, 800, 600);
+    EXPECT_EQ(sink.text(), reason) << code;
   }
   EXPECT_TRUE(ApplyResultOfDispChange(kDispChangeSuccessful).ok());
 }
