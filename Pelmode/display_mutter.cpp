@@ -74,7 +74,19 @@ int ReadProperties(sd_bus_message* m, Read read) {
 
 int SkipValue(sd_bus_message* m) { return Sd().message_skip(m, "v"); }
 
-int ReadMode(sd_bus_message* m, State* state, bool* current) {
+// Reads an array of structs with `read_one` for each.
+template <typename ReadOne>
+int ReadArray(sd_bus_message* m, const char* contents, ReadOne read_one) {
+  int r = Sd().message_enter_container(m, 'a', (std::string("(") + contents + ")").c_str());
+  while (r >= 0 && (r = Sd().message_enter_container(m, 'r', contents)) > 0) {
+    r = read_one();
+    if (r >= 0) r = Sd().message_exit_container(m);
+  }
+  return r < 0 ? r : Sd().message_exit_container(m);
+}
+
+// Reads one of the last output's modes, noting it if it is the current one.
+int ReadMode(sd_bus_message* m, State* state) {
   const char* id = nullptr;
   std::int32_t width = 0, height = 0;
   double refresh_hz = 0, preferred_scale = 0;
@@ -85,7 +97,7 @@ int ReadMode(sd_bus_message* m, State* state, bool* current) {
       if (key != "is-current") return SkipValue(m);
       int is_current = 0;
       const int read = Sd().message_read(m, "v", "b", &is_current);
-      *current = is_current != 0;
+      if (is_current) state->outputs.back().current_mode = state->outputs.back().modes.size();
       return read;
     });
   }
@@ -101,14 +113,7 @@ int ReadMonitor(sd_bus_message* m, State* state) {
   state->outputs.emplace_back();
   state->outputs.back().name = connector ? connector : "";
   state->mode_ids.emplace_back();
-  if (r >= 0) r = Sd().message_enter_container(m, 'a', "(siiddada{sv})");
-  while (r >= 0 && (r = Sd().message_enter_container(m, 'r', "siiddada{sv}")) > 0) {
-    bool current = false;
-    r = ReadMode(m, state, &current);
-    if (current) state->outputs.back().current_mode = state->outputs.back().modes.size() - 1;
-    if (r >= 0) r = Sd().message_exit_container(m);
-  }
-  if (r >= 0) r = Sd().message_exit_container(m);
+  if (r >= 0) r = ReadArray(m, "siiddada{sv}", [&] { return ReadMode(m, state); });
   return r < 0 ? r : Sd().message_skip(m, "a{sv}");
 }
 
@@ -122,17 +127,6 @@ int ReadLogicalMonitor(sd_bus_message* m, LogicalMonitor* logical) {
   }
   if (r >= 0) r = Sd().message_exit_container(m);
   return r < 0 ? r : Sd().message_skip(m, "a{sv}");
-}
-
-// Reads an array of structs with `read_one` for each.
-template <typename ReadOne>
-int ReadArray(sd_bus_message* m, const char* contents, ReadOne read_one) {
-  int r = Sd().message_enter_container(m, 'a', (std::string("(") + contents + ")").c_str());
-  while (r >= 0 && (r = Sd().message_enter_container(m, 'r', contents)) > 0) {
-    r = read_one();
-    if (r >= 0) r = Sd().message_exit_container(m);
-  }
-  return r < 0 ? r : Sd().message_exit_container(m);
 }
 
 int ReadState(sd_bus_message* m, State* state) {

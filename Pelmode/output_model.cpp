@@ -78,7 +78,6 @@ ApplyResult PlanOutputChange(const std::vector<Output>& outputs,
     before.push_back(Shows(output) ? AreaOf(output, output.modes[*output.current_mode])
                                    : Area{});
   }
-  change->target = *target;
   change->modes.assign(outputs.size(), std::nullopt);
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     if (i != *target && !(Shows(outputs[i]) && before[i] == before[*target])) continue;

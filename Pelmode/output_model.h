@@ -42,7 +42,6 @@ std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs);
 std::optional<DisplayMode> CurrentOutputMode(const std::vector<Output>& outputs);
 
 struct OutputChange {
-  std::size_t target = 0;
   // For every output, the index of its new mode and its new position; the
   // modes and places of outputs that do not change are the current ones.
   std::vector<std::optional<std::size_t>> modes;

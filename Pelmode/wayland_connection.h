@@ -26,8 +26,6 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  wl_display* display() const { return display_; }
-  wl_registry* registry() const { return registry_; }
   const std::vector<Global>& globals() const { return globals_; }
   // The global of that interface, if the compositor advertises one.
   const Global* Find(const char* interface) const;
