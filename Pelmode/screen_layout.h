@@ -7,8 +7,8 @@
 
 namespace pelmode {
 
-// The part of the desktop that one output (or one CRTC) shows; an empty area
-// shows nothing.
+// The part of the desktop that one monitor shows; an empty area shows
+// nothing.
 struct Area {
   std::int32_t x = 0;
   std::int32_t y = 0;
@@ -31,21 +31,30 @@ struct ScreenSize {
   bool operator!=(const ScreenSize& other) const { return !(*this == other); }
 };
 
-// Every area's place and size once `changed` takes the new size, keeping the
-// desktop whole:
-// - `changed` keeps its top-left corner, and areas equal to it (mirrors)
-//   follow it;
-// - areas facing its right or bottom edge move with that edge, keeping their
-//   top, bottom, left or right edge lined up with it, or else moving as
-//   little as keeps them touching; those the change would cut off or run
-//   into move too, and the areas they touch follow them; areas attached to
-//   its left or top stay;
-// - the areas are placed one at a time, the one that moves least first, and
-//   one that would overlap a placed area is pushed right or down, the
-//   shorter way, until it is clear;
-// - the whole desktop then shifts to start where it started.
-// Empty when that would leave overlaps or a desktop in pieces. Empty areas
-// stay as they are.
+// Every area's place and size once `changed` takes the new size. The rule,
+// step by step:
+// 1. The changed area keeps its top-left corner and takes the new size;
+//    areas equal to it (mirrors) do the same.
+// 2. An area that touched it with its right (or bottom) edge lined up with
+//    the changed area's right (or bottom) edge follows that edge, keeping
+//    the alignment, unless its left (or top) edge was lined up too.
+// 3. An area that a growing or moving area runs into is pushed the shorter
+//    way out of it, in the direction of that growth or move; an area that
+//    moves toward the changed one stops where it meets another instead.
+// 4. An area no longer joined to the changed one (through a shared stretch
+//    of border, directly or through others) moves back, the first way that
+//    rejoins it without overlap: one that sat on the changed area's right or
+//    bottom edge follows that edge; else one that touched an area that moved
+//    makes the same move; else one that touched the changed area slides
+//    along it until their far edges line up. Within each way the least move
+//    goes first.
+// 5. The whole desktop shifts so that its top-left corner stays where it
+//    was; only this moves the changed area's top-left corner, and only when
+//    an alignment kept above crossed the desktop's top or left edge (or,
+//    on growth, left it).
+// Every other area stays exactly where it is. Empty areas never move.
+// Empty when the result would overlap where the areas did not, fall into
+// more pieces, or leave the coordinate range.
 std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas,
                                                std::size_t changed,
                                                std::uint32_t width_px,
