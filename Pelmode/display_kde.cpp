@@ -5,6 +5,7 @@
 #include "kde-output-management-v2-client-protocol.h"
 #include "kde-output-order-v1-client-protocol.h"
 
+#include "layout_memory_file.h"
 #include "linux_displays.h"
 #include "output_model.h"
 
@@ -164,8 +165,10 @@ std::optional<DisplayMode> KdeDisplay::QueryCurrentMode() {
 ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_px) {
   if (!readable_) return {ApplyError::kConnectionLost, {}};
   const std::vector<Output> outputs = Outputs();
-  OutputChange change;
-  const ApplyResult planned = PlanOutputChange(outputs, width_px, height_px, &change);
+  const std::string display = "wayland-" + connection_->name();
+  Plan plan;
+  const ApplyResult planned =
+      PlanOutputChange(outputs, width_px, height_px, ReadLayoutMemory(display), &plan);
   if (!planned.ok()) return planned;
   kde_output_configuration_v2* configuration =
       kde_output_management_v2_create_configuration(management_);
@@ -174,12 +177,15 @@ ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_p
   for (std::size_t i = 0; i < devices_.size(); ++i) {
     if (!outputs[i].enabled) continue;
     kde_output_device_v2* device = devices_[i]->proxy;
-    if (change.modes[i]) {
-      kde_output_configuration_v2_mode(configuration, device, devices_[i]->modes[*change.modes[i]]->proxy);
+    const OutputPlan& next = plan.outputs[i];
+    if (next.mode != outputs[i].current_mode) {
+      kde_output_configuration_v2_mode(configuration, device, devices_[i]->modes[*next.mode]->proxy);
     }
-    const auto [x, y] = change.positions[i];
-    if (x != outputs[i].x || y != outputs[i].y) {
-      kde_output_configuration_v2_position(configuration, device, x, y);
+    if (next.area.x != outputs[i].x || next.area.y != outputs[i].y) {
+      kde_output_configuration_v2_position(configuration, device, next.area.x, next.area.y);
+    }
+    if (next.scale != outputs[i].scale) {
+      kde_output_configuration_v2_scale(configuration, device, wl_fixed_from_double(next.scale));
     }
   }
   kde_output_configuration_v2_apply(configuration);
@@ -188,6 +194,7 @@ ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_p
   kde_output_configuration_v2_destroy(configuration);
   if (!connected) return {ApplyError::kConnectionLost, {}};
   if (outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
+  WriteLayoutMemory(display, LayoutMemory(outputs, plan));
   return {};
 }
 

@@ -3,7 +3,9 @@
 // method changes them, and nothing is written to monitors.xml.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
+#include "layout_memory_file.h"
 #include "linux_displays.h"
 #include "output_model.h"
 #include "sd_bus_library.h"
@@ -90,8 +92,12 @@ int ReadMode(sd_bus_message* m, State* state) {
   const char* id = nullptr;
   std::int32_t width = 0, height = 0;
   double refresh_hz = 0, preferred_scale = 0;
+  std::vector<double> scales;
   int r = Sd().message_read(m, "siidd", &id, &width, &height, &refresh_hz, &preferred_scale);
-  if (r >= 0) r = Sd().message_skip(m, "ad");
+  if (r >= 0) r = Sd().message_enter_container(m, 'a', "d");
+  double scale = 0;
+  while (r >= 0 && (r = Sd().message_read(m, "d", &scale)) > 0) scales.push_back(scale);
+  if (r >= 0) r = Sd().message_exit_container(m);
   if (r >= 0) {
     r = ReadProperties(m, [&](const std::string& key) {
       if (key != "is-current") return SkipValue(m);
@@ -103,7 +109,8 @@ int ReadMode(sd_bus_message* m, State* state) {
   }
   state->mode_ids.back().push_back(id ? id : "");
   state->outputs.back().modes.push_back({std::uint32_t(width), std::uint32_t(height),
-                                         std::uint32_t(std::lround(refresh_hz * 1000))});
+                                         std::uint32_t(std::lround(refresh_hz * 1000)), true,
+                                         scales});
   return r;
 }
 
@@ -162,10 +169,18 @@ void PlaceOutputs(State* state) {
       output.primary = logical.primary != 0;
       output.x = logical.x;
       output.y = logical.y;
-      output.scale = state->physical_layout ? 1.0 : logical.scale;
+      output.scale = logical.scale;
+      output.scale_divides_layout = !state->physical_layout;
       output.quarter_turn = (logical.transform & 1) != 0;
     }
   }
+}
+
+// The name the layout memory goes by: the Wayland display, where there is
+// one, else the session's.
+std::string MemoryName() {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return std::string("mutter-") + (wayland && *wayland ? wayland : "session");
 }
 
 class MutterDisplay final : public Display {
@@ -177,7 +192,7 @@ class MutterDisplay final : public Display {
  private:
   bool Read();
   ApplyResult ApplyOnce(std::uint32_t width_px, std::uint32_t height_px, bool* stale);
-  int AppendLogicalMonitors(sd_bus_message* m, const OutputChange& change) const;
+  int AppendLogicalMonitors(sd_bus_message* m, const Plan& plan) const;
 
   Bus bus_;
   State state_;
@@ -222,7 +237,7 @@ ApplyResult MutterDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t heigh
   return {ApplyError::kCompositorRefused, "the monitors kept changing"};
 }
 
-int MutterDisplay::AppendLogicalMonitors(sd_bus_message* m, const OutputChange& change) const {
+int MutterDisplay::AppendLogicalMonitors(sd_bus_message* m, const Plan& plan) const {
   int r = Sd().message_open_container(m, 'a', "(iiduba(ssa{sv}))");
   for (const LogicalMonitor& logical : state_.logical) {
     if (logical.connectors.empty()) continue;
@@ -232,9 +247,9 @@ int MutterDisplay::AppendLogicalMonitors(sd_bus_message* m, const OutputChange& 
     }
     if (r >= 0) r = Sd().message_open_container(m, 'r', "iiduba(ssa{sv})");
     if (r >= 0) {
-      r = Sd().message_append(m, "iidub", change.positions[first].first,
-                                change.positions[first].second, logical.scale, logical.transform,
-                                logical.primary);
+      const OutputPlan& next = plan.outputs[first];
+      r = Sd().message_append(m, "iidub", next.area.x, next.area.y, next.scale,
+                                logical.transform, logical.primary);
     }
     if (r >= 0) r = Sd().message_open_container(m, 'a', "(ssa{sv})");
     for (std::size_t i = 0; r >= 0 && i < state_.outputs.size(); ++i) {
@@ -243,7 +258,7 @@ int MutterDisplay::AppendLogicalMonitors(sd_bus_message* m, const OutputChange& 
           logical.connectors.end()) {
         continue;
       }
-      const std::size_t mode = change.modes[i] ? *change.modes[i] : *output.current_mode;
+      const std::size_t mode = plan.outputs[i].mode.value_or(*output.current_mode);
       r = Sd().message_append(m, "(ssa{sv})", output.name.c_str(),
                                 state_.mode_ids[i][mode].c_str(), 0);
     }
@@ -255,22 +270,26 @@ int MutterDisplay::AppendLogicalMonitors(sd_bus_message* m, const OutputChange& 
 
 ApplyResult MutterDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
                                      bool* stale) {
-  OutputChange change;
-  const ApplyResult planned = PlanOutputChange(state_.outputs, width_px, height_px, &change);
+  Plan plan;
+  const ApplyResult planned = PlanOutputChange(state_.outputs, width_px, height_px,
+                                               ReadLayoutMemory(MemoryName()), &plan);
   if (!planned.ok()) return planned;
   sd_bus_message* raw = nullptr;
   int r = Sd().message_new_method_call(bus_.get(), &raw, kService, kPath, kService,
                                          "ApplyMonitorsConfig");
   const Message call(raw);
   if (r >= 0) r = Sd().message_append(call.get(), "uu", state_.serial, kTemporary);
-  if (r >= 0) r = AppendLogicalMonitors(call.get(), change);
+  if (r >= 0) r = AppendLogicalMonitors(call.get(), plan);
   if (r >= 0) r = Sd().message_append(call.get(), "a{sv}", 0);
   if (r < 0) return {ApplyError::kCompositorRefused, "the request could not be built"};
   BusError error;
   sd_bus_message* answer = nullptr;
   r = Sd().call(bus_.get(), call.get(), 0, error.get(), &answer);
   Sd().message_unref(answer);
-  if (r >= 0) return {};
+  if (r >= 0) {
+    WriteLayoutMemory(MemoryName(), LayoutMemory(state_.outputs, plan));
+    return {};
+  }
   *stale = error.Is(SD_BUS_ERROR_ACCESS_DENIED) && error.Text().find("stale") != std::string::npos;
   if (!Sd().is_open(bus_.get())) return {ApplyError::kConnectionLost, {}};
   return {ApplyError::kCompositorRefused, error.Text()};

@@ -3,6 +3,7 @@
 // change is a whole configuration applied at once.
 #include "wlr-output-management-unstable-v1-client-protocol.h"
 
+#include "layout_memory_file.h"
 #include "linux_displays.h"
 #include "output_model.h"
 
@@ -101,7 +102,7 @@ class WlrDisplay final : public Display {
   std::vector<Output> OutputsOf(const std::vector<Head*>& heads) const;
   ApplyResult ApplyOnce(std::uint32_t width_px, std::uint32_t height_px, Outcome* outcome);
   void Configure(zwlr_output_configuration_v1* configuration, const std::vector<Head*>& heads,
-                 const OutputChange& change, std::vector<wl_proxy*>* made);
+                 const Plan& plan, std::vector<wl_proxy*>* made);
 
   static void OnHead(void* data, zwlr_output_manager_v1*, zwlr_output_head_v1* proxy);
   static void OnDone(void* data, zwlr_output_manager_v1*, std::uint32_t serial);
@@ -189,7 +190,7 @@ ApplyResult WlrDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_p
 // Every head goes in the configuration: enabled ones with their mode and
 // place, disabled ones disabled.
 void WlrDisplay::Configure(zwlr_output_configuration_v1* configuration,
-                           const std::vector<Head*>& heads, const OutputChange& change,
+                           const std::vector<Head*>& heads, const Plan& plan,
                            std::vector<wl_proxy*>* made) {
   for (std::size_t i = 0; i < heads.size(); ++i) {
     const Head& head = *heads[i];
@@ -199,23 +200,28 @@ void WlrDisplay::Configure(zwlr_output_configuration_v1* configuration,
     }
     auto* config_head = zwlr_output_configuration_v1_enable_head(configuration, head.proxy);
     made->push_back(reinterpret_cast<wl_proxy*>(config_head));
-    const auto mode = change.modes[i] ? change.modes[i] : head.output.current_mode;
-    if (mode) zwlr_output_configuration_head_v1_set_mode(config_head, head.modes[*mode]->proxy);
-    zwlr_output_configuration_head_v1_set_position(config_head, change.positions[i].first,
-                                                   change.positions[i].second);
+    const OutputPlan& next = plan.outputs[i];
+    if (next.mode) zwlr_output_configuration_head_v1_set_mode(config_head, head.modes[*next.mode]->proxy);
+    zwlr_output_configuration_head_v1_set_position(config_head, next.area.x, next.area.y);
+    if (next.scale != head.output.scale) {
+      zwlr_output_configuration_head_v1_set_scale(config_head, wl_fixed_from_double(next.scale));
+    }
   }
 }
 
 ApplyResult WlrDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
                                   Outcome* outcome) {
   const std::vector<Head*> heads = LiveHeads();
-  OutputChange change;
-  const ApplyResult planned = PlanOutputChange(OutputsOf(heads), width_px, height_px, &change);
+  const std::vector<Output> outputs = OutputsOf(heads);
+  const std::string display = "wayland-" + connection_->name();
+  Plan plan;
+  const ApplyResult planned =
+      PlanOutputChange(outputs, width_px, height_px, ReadLayoutMemory(display), &plan);
   if (!planned.ok()) return planned;
   auto* configuration = zwlr_output_manager_v1_create_configuration(manager_, serial_);
   zwlr_output_configuration_v1_add_listener(configuration, &kConfigurationListener, outcome);
   std::vector<wl_proxy*> made;
-  Configure(configuration, heads, change, &made);
+  Configure(configuration, heads, plan, &made);
   zwlr_output_configuration_v1_apply(configuration);
   const bool connected =
       connection_->RoundtripUntil([outcome] { return *outcome != Outcome::kPending; });
@@ -223,6 +229,7 @@ ApplyResult WlrDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_p
   for (wl_proxy* proxy : made) wl_proxy_destroy(proxy);
   if (!connected) return {ApplyError::kConnectionLost, {}};
   if (*outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
+  if (*outcome == Outcome::kSucceeded) WriteLayoutMemory(display, LayoutMemory(outputs, plan));
   return {};
 }
 

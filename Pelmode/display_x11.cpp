@@ -5,7 +5,7 @@
 
 #include "linux_displays.h"
 #include "x11_configuration.h"
-#include "x11_plan.h"
+#include "x11_outputs.h"
 
 namespace pelmode {
 namespace {
@@ -49,6 +49,10 @@ bool HasXwaylandName(const Snapshot& snap, std::size_t output) {
   return snap.OutputName(output).rfind("XWAYLAND", 0) == 0;
 }
 
+// The root window property where the layout of the last change is kept: it
+// lives as long as the server, and no other display sees it.
+constexpr char kMemoryProperty[] = "_PELMODE_LAYOUT";
+
 class X11Display final : public Display {
  public:
   X11Display();
@@ -59,13 +63,17 @@ class X11Display final : public Display {
  private:
   ApplyError Connect(const char* name);
   ApplyError CheckRandr();
-  bool IsWaylandSession(const Snapshot& snap, const Target& target);
+  bool IsWaylandSession(const Snapshot& snap, const std::string& target);
   ApplyError SetScreenSize(ScreenSize size);
   ApplyResult Change(const Snapshot& snap, std::uint32_t width_px,
                      std::uint32_t height_px);
   ApplyError SetCrtc(const Snapshot& snap, const CrtcChange& change);
-  ApplyError Carry(const Snapshot& snap, const Plan& plan);
+  ApplyError SetPanning(const Snapshot& snap, std::size_t crtc, const Area& area);
+  ApplyError Carry(const Snapshot& snap, const Requests& requests);
+  ApplyError CarryCrtcs(const Snapshot& snap, const Requests& requests,
+                        std::vector<CrtcChange>* made);
   void Restore(const Snapshot& snap, const std::vector<CrtcChange>& made);
+  void Remember(const std::string& memory);
 
   std::optional<Connection> connection_;
   // The configuration the query read, kept for the change.
@@ -77,6 +85,7 @@ class X11Display final : public Display {
   ScreenSize reference_mm_;
   // Exists only where some client made it, as Xwayland does.
   xcb_atom_t emulation_atom_ = XCB_NONE;
+  xcb_atom_t memory_atom_ = XCB_NONE;
 };
 
 X11Display::X11Display() {
@@ -117,11 +126,16 @@ ApplyError X11Display::CheckRandr() {
   static constexpr char kEmulation[] = "RANDR Emulation";
   const auto atom_cookie =
       xcb_intern_atom(c, 1, sizeof kEmulation - 1, kEmulation);
+  const auto memory_cookie =
+      xcb_intern_atom(c, 0, sizeof kMemoryProperty - 1, kMemoryProperty);
   ApplyError error = ApplyError::kNone;
   const auto version = TakeReply(c, xcb_randr_query_version_reply,
                                  xcb_randr_query_version(c, 1, 3), &error);
   if (const auto atom = TakeReply(c, xcb_intern_atom_reply, atom_cookie, &error)) {
     emulation_atom_ = atom->atom;
+  }
+  if (const auto atom = TakeReply(c, xcb_intern_atom_reply, memory_cookie, &error)) {
+    memory_atom_ = atom->atom;
   }
   if (!version) return error;
   // The change reads the configuration without re-probing the monitors,
@@ -134,11 +148,9 @@ ApplyError X11Display::CheckRandr() {
 std::optional<DisplayMode> X11Display::QueryCurrentMode() {
   if (open_error_ != ApplyError::kNone) return std::nullopt;
   ApplyError error = ApplyError::kNone;
-  Snapshot snap = LoadSnapshot(connection_->get(), root_, &error);
+  Snapshot snap = LoadSnapshot(connection_->get(), root_, memory_atom_, &error);
   if (error != ApplyError::kNone) return std::nullopt;
-  const std::optional<Target> target = FindTarget(snap);
-  if (!target) return std::nullopt;
-  const std::optional<DisplayMode> mode = CurrentModeOf(snap, target->crtc);
+  const std::optional<DisplayMode> mode = CurrentOutputMode(ReadOutputs(snap).outputs);
   read_ = std::move(snap);
   return mode;
 }
@@ -153,7 +165,7 @@ ApplyResult X11Display::ApplyMode(std::uint32_t width_px,
   const ServerGrab grab(c);
   ApplyError error = ApplyError::kNone;
   if (!read_ || !StillCurrent(c, root_, *read_, &error)) {
-    if (error == ApplyError::kNone) read_ = LoadSnapshot(c, root_, &error);
+    if (error == ApplyError::kNone) read_ = LoadSnapshot(c, root_, memory_atom_, &error);
     if (error != ApplyError::kNone) return {error, {}};
   }
   return Change(*read_, width_px, height_px);
@@ -161,13 +173,22 @@ ApplyResult X11Display::ApplyMode(std::uint32_t width_px,
 
 ApplyResult X11Display::Change(const Snapshot& snap, std::uint32_t width_px,
                                std::uint32_t height_px) {
-  const std::optional<Target> target = FindTarget(snap);
+  const Outputs outputs = ReadOutputs(snap);
+  const std::optional<std::size_t> target = TargetOutput(outputs.outputs);
   if (!target) return {ApplyError::kNoActiveOutput, {}};
-  if (IsWaylandSession(snap, *target)) return {ApplyError::kWaylandSession, {}};
+  if (IsWaylandSession(snap, outputs.outputs[*target].name)) {
+    return {ApplyError::kWaylandSession, {}};
+  }
   Plan plan;
-  const ApplyResult planned = PlanChange(snap, *target, width_px, height_px, &plan);
+  const ApplyResult planned =
+      PlanOutputChange(outputs.outputs, width_px, height_px, snap.memory, &plan);
   if (!planned.ok()) return planned;
-  return {Carry(snap, plan), {}};
+  Requests requests;
+  const ApplyResult requested = RequestsFor(snap, outputs, plan, &requests);
+  if (!requested.ok()) return requested;
+  const ApplyError carried = Carry(snap, requests);
+  if (carried == ApplyError::kNone) Remember(LayoutMemory(outputs.outputs, plan));
+  return {carried, {}};
 }
 
 ApplyError X11Display::SetScreenSize(ScreenSize size) {
@@ -189,16 +210,18 @@ ApplyError X11Display::SetScreenSize(ScreenSize size) {
 // Xwayland only pretends to change modes, for the asking client alone and
 // until it exits; it names its outputs XWAYLAND… and marks them with the
 // "RANDR Emulation" property.
-bool X11Display::IsWaylandSession(const Snapshot& snap, const Target& target) {
+bool X11Display::IsWaylandSession(const Snapshot& snap, const std::string& target) {
   for (std::size_t i = 0; i < snap.outputs.size(); ++i) {
     if (HasXwaylandName(snap, i)) return true;
   }
   if (emulation_atom_ == XCB_NONE) return false;
   xcb_connection_t* c = connection_->get();
   ApplyError error = ApplyError::kNone;
+  std::size_t output = 0;
+  while (output + 1 < snap.outputs.size() && snap.OutputName(output) != target) ++output;
   const auto property = TakeReply(
       c, xcb_randr_get_output_property_reply,
-      xcb_randr_get_output_property(c, snap.OutputId(target.output),
+      xcb_randr_get_output_property(c, snap.OutputId(output),
                                     emulation_atom_, XCB_ATOM_ANY, 0, 1, 0, 0),
       &error);
   return property && property->type != XCB_NONE;
@@ -221,28 +244,66 @@ ApplyError X11Display::SetCrtc(const Snapshot& snap, const CrtcChange& change) {
   return error;
 }
 
+ApplyError X11Display::SetPanning(const Snapshot& snap, std::size_t crtc, const Area& area) {
+  xcb_connection_t* c = connection_->get();
+  const PanningReply& was = *snap.pannings[crtc];
+  // The tracking area and the borders keep their place relative to it.
+  const auto dx = std::int32_t(area.x) - was.left, dy = std::int32_t(area.y) - was.top;
+  const auto track_left = was.track_width ? std::uint16_t(was.track_left + dx) : std::uint16_t(0);
+  const auto track_top = was.track_height ? std::uint16_t(was.track_top + dy) : std::uint16_t(0);
+  ApplyError error = ApplyError::kNone;
+  const auto reply = TakeReply(
+      c, xcb_randr_set_panning_reply,
+      xcb_randr_set_panning(c, snap.CrtcId(crtc), XCB_CURRENT_TIME, std::uint16_t(area.x),
+                            std::uint16_t(area.y), std::uint16_t(area.width_px),
+                            std::uint16_t(area.height_px), track_left, track_top,
+                            was.track_width, was.track_height, was.border_left, was.border_top,
+                            was.border_right, was.border_bottom),
+      &error);
+  if (reply && reply->status != XCB_RANDR_SET_CONFIG_SUCCESS) return ApplyError::kServerRefused;
+  return error;
+}
+
 // Grows the screen before the CRTCs change and shrinks it after, so the
 // screen always holds every active CRTC. Any step that fails puts back what
 // the steps before it changed.
-ApplyError X11Display::Carry(const Snapshot& snap, const Plan& plan) {
-  const ScreenSize covering = CoveringScreen(snap.screen, plan.screen);
+ApplyError X11Display::Carry(const Snapshot& snap, const Requests& requests) {
+  const ScreenSize covering = CoveringScreen(snap.screen, requests.screen);
   if (covering != snap.screen) {
     if (const ApplyError e = SetScreenSize(covering); e != ApplyError::kNone) {
       return e;
     }
   }
   std::vector<CrtcChange> made;
-  for (const CrtcChange& change : plan.changes) {
-    made.push_back(change);
-    if (const ApplyError e = SetCrtc(snap, change); e != ApplyError::kNone) {
-      Restore(snap, made);
+  if (const ApplyError e = CarryCrtcs(snap, requests, &made); e != ApplyError::kNone) {
+    Restore(snap, made);
+    return e;
+  }
+  if (covering == requests.screen) return ApplyError::kNone;
+  const ApplyError e = SetScreenSize(requests.screen);
+  if (e != ApplyError::kNone) Restore(snap, made);
+  return e;
+}
+
+ApplyError X11Display::CarryCrtcs(const Snapshot& snap, const Requests& requests,
+                                  std::vector<CrtcChange>* made) {
+  for (const CrtcChange& change : requests.changes) {
+    made->push_back(change);
+    if (const ApplyError e = SetCrtc(snap, change); e != ApplyError::kNone) return e;
+  }
+  for (const PanningChange& panning : requests.pannings) {
+    if (const ApplyError e = SetPanning(snap, panning.crtc, panning.area); e != ApplyError::kNone) {
       return e;
     }
   }
-  if (covering == plan.screen) return ApplyError::kNone;
-  const ApplyError e = SetScreenSize(plan.screen);
-  if (e != ApplyError::kNone) Restore(snap, made);
-  return e;
+  return ApplyError::kNone;
+}
+
+// Best effort: the change is made, and only the exact way back depends on it.
+void X11Display::Remember(const std::string& memory) {
+  if (memory_atom_ == XCB_NONE) return;
+  xcb_change_property(connection_->get(), XCB_PROP_MODE_REPLACE, root_, memory_atom_,
+                      XCB_ATOM_STRING, 8, std::uint32_t(memory.size()), memory.data());
 }
 
 // Best effort: a step has failed already, and its error is the one reported.
@@ -250,6 +311,10 @@ void X11Display::Restore(const Snapshot& snap,
                          const std::vector<CrtcChange>& made) {
   for (const CrtcChange& change : made) {
     SetCrtc(snap, UnchangedCrtc(snap, change.crtc));
+    const PanningReply& panning = *snap.pannings[change.crtc];
+    if (panning.width != 0 && panning.height != 0) {
+      SetPanning(snap, change.crtc, {panning.left, panning.top, panning.width, panning.height});
+    }
   }
   SetScreenSize(snap.screen);
 }

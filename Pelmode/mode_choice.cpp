@@ -1,47 +1,55 @@
 #include "mode_choice.h"
 
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 
 namespace pelmode {
 
-std::uint32_t RefreshRateHz(const ModeTiming& timing) {
+std::uint32_t RefreshMillihertz(const ModeTiming& timing) {
   // Interlaced modes draw half the lines per field and double-scan modes draw
   // every line twice; both are folded in as integer factors to stay exact.
   const std::uint64_t fields = timing.interlaced ? 2 : 1;
   const std::uint64_t scans = timing.double_scan ? 2 : 1;
-  const std::uint64_t numerator = std::uint64_t(timing.dot_clock_hz) * fields;
-  const std::uint64_t denominator =
-      std::uint64_t(timing.htotal) * timing.vtotal * scans;
+  const std::uint64_t numerator = std::uint64_t(timing.dot_clock_hz) * fields * 1000;
+  const std::uint64_t denominator = std::uint64_t(timing.htotal) * timing.vtotal * scans;
   if (numerator == 0 || denominator == 0) return 0;
-  const std::uint64_t rate_hz = (numerator + denominator / 2) / denominator;
-  return std::uint32_t(std::min<std::uint64_t>(rate_hz, UINT32_MAX));
+  const std::uint64_t rate_mhz = (numerator + denominator / 2) / denominator;
+  return std::uint32_t(std::min<std::uint64_t>(rate_mhz, UINT32_MAX));
 }
 
-namespace {
-
-// Lower is better: progressive first, then the current rate, then the
-// highest rate.
-using Rank = std::tuple<bool, bool, std::uint64_t>;
-
-Rank RankOf(const ModeCandidate& mode, std::uint32_t current_refresh_hz) {
-  return {!mode.progressive, mode.refresh_hz != current_refresh_hz,
-          std::uint64_t(UINT32_MAX) - mode.refresh_hz};
+std::uint32_t HzOfMillihertz(std::uint32_t refresh_mhz) {
+  return std::uint32_t((std::uint64_t(refresh_mhz) + 500) / 1000);
 }
 
-}  // namespace
+bool SameRate(std::uint32_t a_mhz, std::uint32_t b_mhz) {
+  return (a_mhz > b_mhz ? a_mhz - b_mhz : b_mhz - a_mhz) < 10;
+}
 
-std::optional<std::size_t> ChooseMode(
-    const std::vector<ModeCandidate>& modes, std::uint32_t width_px,
-    std::uint32_t height_px, std::uint32_t current_refresh_hz) {
+std::optional<std::size_t> ChooseMode(const std::vector<ModeCandidate>& modes,
+                                      std::uint32_t width_px, std::uint32_t height_px,
+                                      std::uint32_t wanted_mhz) {
+  // Lower is better: progressive first, then the wanted rate, then the
+  // highest rate.
+  const auto rank = [&](const ModeCandidate& mode) {
+    return std::make_tuple(!mode.progressive, !SameRate(mode.refresh_mhz, wanted_mhz),
+                           UINT32_MAX - mode.refresh_mhz);
+  };
   std::optional<std::size_t> best;
   for (std::size_t i = 0; i < modes.size(); ++i) {
-    if (modes[i].width_px != width_px || modes[i].height_px != height_px) {
-      continue;
-    }
-    if (!best || RankOf(modes[i], current_refresh_hz) <
-                     RankOf(modes[*best], current_refresh_hz)) {
-      best = i;
+    if (modes[i].width_px != width_px || modes[i].height_px != height_px) continue;
+    if (!best || rank(modes[i]) < rank(modes[*best])) best = i;
+  }
+  return best;
+}
+
+double ChooseScale(const std::vector<double>& allowed, double current) {
+  double best = current;
+  for (std::size_t i = 0; i < allowed.size(); ++i) {
+    const double distance = std::fabs(allowed[i] - current);
+    const double best_distance = std::fabs(best - current);
+    if (i == 0 || distance < best_distance || (distance == best_distance && allowed[i] < best)) {
+      best = allowed[i];
     }
   }
   return best;

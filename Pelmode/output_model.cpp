@@ -1,63 +1,177 @@
 #include "output_model.h"
 
 #include <cmath>
+#include <limits>
+#include <sstream>
 
 #include "mode_choice.h"
-#include "screen_layout.h"
 
 namespace pelmode {
 namespace {
 
 bool Shows(const Output& output) {
-  return output.enabled && output.current_mode &&
-         *output.current_mode < output.modes.size();
+  return output.enabled && output.current_mode && *output.current_mode < output.modes.size();
 }
 
 // The size the output shows a mode at, after its turn.
 ModeCandidate Shown(const Output& output, const OutputMode& mode) {
-  const std::uint32_t hz = HzOfMillihertz(mode.refresh_mhz);
-  return output.quarter_turn ? ModeCandidate{mode.height_px, mode.width_px, hz}
-                             : ModeCandidate{mode.width_px, mode.height_px, hz};
+  return output.quarter_turn
+             ? ModeCandidate{mode.height_px, mode.width_px, mode.refresh_mhz, mode.progressive}
+             : ModeCandidate{mode.width_px, mode.height_px, mode.refresh_mhz, mode.progressive};
 }
 
-// The part of the layout the output covers with that mode; nothing when it
-// shows nothing.
-Area AreaOf(const Output& output, const OutputMode& mode) {
+// The part of the desktop the output covers with that mode and scale.
+Area AreaOf(const Output& output, const OutputMode& mode, double scale) {
   const ModeCandidate shown = Shown(output, mode);
-  const double scale = output.scale > 0 ? output.scale : 1.0;
-  return {output.x, output.y, std::uint32_t(std::lround(shown.width_px / scale)),
-          std::uint32_t(std::lround(shown.height_px / scale))};
+  const double divisor = output.scale_divides_layout && scale > 0 ? scale : 1.0;
+  const auto side = [&](std::uint32_t px, std::uint32_t panning_px) {
+    return std::max(std::uint32_t(std::lround(px / divisor)), panning_px);
+  };
+  return {output.x, output.y, side(shown.width_px, output.panning.width_px),
+          side(shown.height_px, output.panning.height_px)};
 }
 
-std::optional<std::size_t> ChooseOutputMode(const Output& output,
-                                            std::uint32_t width_px,
-                                            std::uint32_t height_px) {
+Area CurrentArea(const Output& output) {
+  return Shows(output) ? AreaOf(output, output.modes[*output.current_mode], output.scale) : Area{};
+}
+
+std::optional<std::size_t> ChooseOutputMode(const Output& output, std::uint32_t width_px,
+                                            std::uint32_t height_px, std::uint32_t wanted_mhz) {
   std::vector<ModeCandidate> candidates;
-  for (const OutputMode& mode : output.modes) {
-    candidates.push_back(Shown(output, mode));
+  for (const OutputMode& mode : output.modes) candidates.push_back(Shown(output, mode));
+  return ChooseMode(candidates, width_px, height_px, wanted_mhz);
+}
+
+// Every output as it is now: its mode, scale and area.
+Plan Unchanged(const std::vector<Output>& outputs, std::size_t target) {
+  Plan plan{target, {}};
+  for (const Output& output : outputs) {
+    plan.outputs.push_back({output.current_mode, output.scale, CurrentArea(output)});
   }
-  const std::uint32_t current_hz =
-      HzOfMillihertz(output.modes[*output.current_mode].refresh_mhz);
-  return ChooseMode(candidates, width_px, height_px, current_hz);
+  return plan;
+}
+
+// The target's mode and scale, and its mirrors' at the target's new rate.
+ApplyResult ChooseModes(const std::vector<Output>& outputs, std::uint32_t width_px,
+                        std::uint32_t height_px, Plan* plan) {
+  const std::size_t target = plan->target;
+  const Output& shown = outputs[target];
+  const Area before = CurrentArea(shown);
+  std::uint32_t wanted_mhz = shown.modes[*shown.current_mode].refresh_mhz;
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const bool mirror = i != target && Shows(outputs[i]) && CurrentArea(outputs[i]) == before;
+    if (i != target && !mirror) continue;
+    const auto mode = ChooseOutputMode(outputs[i], width_px, height_px, wanted_mhz);
+    if (!mode && i == target) return {ApplyError::kModeNotOffered, {}};
+    if (!mode) return {ApplyError::kMirrorNotOffered, outputs[i].name};
+    plan->outputs[i].mode = mode;
+    plan->outputs[i].scale = ChooseScale(outputs[i].modes[*mode].scales, outputs[i].scale);
+    if (i == target) wanted_mhz = outputs[i].modes[*mode].refresh_mhz;
+  }
+  return {};
+}
+
+ApplyResult PlanAfresh(const std::vector<Output>& outputs, std::uint32_t width_px,
+                       std::uint32_t height_px, Plan* plan) {
+  const ApplyResult chosen = ChooseModes(outputs, width_px, height_px, plan);
+  if (!chosen.ok()) return chosen;
+  const OutputPlan& target = plan->outputs[plan->target];
+  const Area resized = AreaOf(outputs[plan->target], outputs[plan->target].modes[*target.mode],
+                              target.scale);
+  std::vector<Area> before;
+  for (const Output& output : outputs) before.push_back(CurrentArea(output));
+  const auto after = ResizedLayout(before, plan->target, resized.width_px, resized.height_px);
+  if (!after) return {ApplyError::kLayoutBroken, {}};
+  for (std::size_t i = 0; i < outputs.size(); ++i) plan->outputs[i].area = (*after)[i];
+  return {};
+}
+
+// One line an output that shows something: its place, scale, turn,
+// panning, mode and name, all as the display reported them.
+std::string Describe(const std::vector<Output>& outputs) {
+  std::ostringstream text;
+  for (const Output& output : outputs) {
+    if (!Shows(output)) continue;
+    const OutputMode& mode = output.modes[*output.current_mode];
+    text << output.x << ' ' << output.y << ' ' << std::lround(output.scale * 1000) << ' '
+         << output.quarter_turn << ' ' << output.panning.width_px << ' '
+         << output.panning.height_px << ' ' << mode.width_px << ' ' << mode.height_px << ' '
+         << mode.refresh_mhz << ' ' << output.name << '\n';
+  }
+  return text.str();
+}
+
+// The outputs as `plan` leaves them.
+std::vector<Output> Carried(std::vector<Output> outputs, const Plan& plan) {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    if (!Shows(outputs[i])) continue;
+    Output& output = outputs[i];
+    const OutputPlan& next = plan.outputs[i];
+    if (output.panning.width_px != 0 || output.panning.height_px != 0) {
+      output.panning = {next.area.width_px, next.area.height_px};
+    }
+    output.current_mode = next.mode;
+    output.scale = next.scale;
+    output.x = next.area.x;
+    output.y = next.area.y;
+  }
+  return outputs;
+}
+
+const char kBetween[] = "=\n";
+
+// The plan that puts back the layout `memory` kept, where the outputs are
+// as it left them and width x height is the size the target had before.
+std::optional<Plan> Recall(const std::vector<Output>& outputs, std::uint32_t width_px,
+                           std::uint32_t height_px, const std::string& memory, std::size_t target) {
+  const std::size_t between = memory.find(std::string("\n") + kBetween);
+  if (between == std::string::npos || memory.substr(between + 3) != Describe(outputs)) {
+    return std::nullopt;
+  }
+  Plan plan = Unchanged(outputs, target);
+  std::istringstream before(memory.substr(0, between + 1));
+  std::vector<bool> found(outputs.size(), false);
+  long scale_milli = 0;
+  Output kept;
+  OutputMode mode;
+  while (before >> kept.x >> kept.y >> scale_milli >> kept.quarter_turn >> kept.panning.width_px >>
+         kept.panning.height_px >> mode.width_px >> mode.height_px >> mode.refresh_mhz) {
+    std::getline(before >> std::ws, kept.name);
+    std::size_t i = 0;
+    while (i < outputs.size() && !(Shows(outputs[i]) && outputs[i].name == kept.name)) ++i;
+    if (i == outputs.size() || found[i] || kept.quarter_turn != outputs[i].quarter_turn) break;
+    const ModeCandidate shown = Shown(kept, mode);
+    const auto index = ChooseOutputMode(outputs[i], shown.width_px, shown.height_px,
+                                        mode.refresh_mhz);
+    if (!index || !SameRate(outputs[i].modes[*index].refresh_mhz, mode.refresh_mhz)) break;
+    if (i == target && (shown.width_px != width_px || shown.height_px != height_px)) break;
+    found[i] = true;
+    kept.scale = double(scale_milli) / 1000;
+    kept.scale_divides_layout = outputs[i].scale_divides_layout;
+    plan.outputs[i] = {index, kept.scale, AreaOf(kept, mode, kept.scale)};
+  }
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    if (Shows(outputs[i]) && !found[i]) return std::nullopt;
+  }
+  return plan;
 }
 
 }  // namespace
 
-std::uint32_t HzOfMillihertz(std::uint32_t refresh_mhz) {
-  return std::uint32_t((std::uint64_t(refresh_mhz) + 500) / 1000);
-}
-
 std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs) {
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    if (Shows(outputs[i]) && outputs[i].primary) return i;
+  std::int64_t left = std::numeric_limits<std::int64_t>::max(), top = left;
+  for (const Output& output : outputs) {
+    if (Shows(output)) left = std::min<std::int64_t>(left, output.x);
+    if (Shows(output)) top = std::min<std::int64_t>(top, output.y);
   }
+  std::optional<std::size_t> corner, first;
   for (std::size_t i = 0; i < outputs.size(); ++i) {
-    if (Shows(outputs[i]) && outputs[i].x == 0 && outputs[i].y == 0) return i;
+    if (!Shows(outputs[i])) continue;
+    if (outputs[i].primary) return i;
+    if (!corner && outputs[i].x == left && outputs[i].y == top) corner = i;
+    if (!first) first = i;
   }
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    if (Shows(outputs[i])) return i;
-  }
-  return std::nullopt;
+  return corner ? corner : first;
 }
 
 std::optional<DisplayMode> CurrentOutputMode(const std::vector<Output>& outputs) {
@@ -65,33 +179,23 @@ std::optional<DisplayMode> CurrentOutputMode(const std::vector<Output>& outputs)
   if (!target) return std::nullopt;
   const Output& output = outputs[*target];
   const ModeCandidate shown = Shown(output, output.modes[*output.current_mode]);
-  return DisplayMode{shown.width_px, shown.height_px, shown.refresh_hz};
+  return DisplayMode{shown.width_px, shown.height_px, HzOfMillihertz(shown.refresh_mhz)};
 }
 
-ApplyResult PlanOutputChange(const std::vector<Output>& outputs,
-                             std::uint32_t width_px, std::uint32_t height_px,
-                             OutputChange* change) {
+ApplyResult PlanOutputChange(const std::vector<Output>& outputs, std::uint32_t width_px,
+                             std::uint32_t height_px, const std::string& memory, Plan* plan) {
   const auto target = TargetOutput(outputs);
   if (!target) return {ApplyError::kNoActiveOutput, {}};
-  std::vector<Area> before;
-  for (const Output& output : outputs) {
-    before.push_back(Shows(output) ? AreaOf(output, output.modes[*output.current_mode])
-                                   : Area{});
+  if (auto recalled = Recall(outputs, width_px, height_px, memory, *target)) {
+    *plan = *recalled;
+    return {};
   }
-  change->modes.assign(outputs.size(), std::nullopt);
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    if (i != *target && !(Shows(outputs[i]) && before[i] == before[*target])) continue;
-    change->modes[i] = ChooseOutputMode(outputs[i], width_px, height_px);
-    if (change->modes[i]) continue;
-    if (i == *target) return {ApplyError::kModeNotOffered, {}};
-    return {ApplyError::kMirrorNotOffered, outputs[i].name};
-  }
-  const Area resized = AreaOf(outputs[*target], outputs[*target].modes[*change->modes[*target]]);
-  const auto after = ResizedLayout(before, *target, resized.width_px, resized.height_px);
-  if (!after) return {ApplyError::kLayoutBroken, {}};
-  change->positions.clear();
-  for (const Area& area : *after) change->positions.emplace_back(area.x, area.y);
-  return {};
+  *plan = Unchanged(outputs, *target);
+  return PlanAfresh(outputs, width_px, height_px, plan);
+}
+
+std::string LayoutMemory(const std::vector<Output>& outputs, const Plan& plan) {
+  return Describe(outputs) + kBetween + Describe(Carried(outputs, plan));
 }
 
 }  // namespace pelmode

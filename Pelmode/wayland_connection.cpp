@@ -12,12 +12,15 @@ std::unique_ptr<Connection> Connection::FromEnvironment() {
   if (!named) return nullptr;
   wl_display* display = wl_display_connect(nullptr);
   if (display == nullptr) return nullptr;
-  std::unique_ptr<Connection> connection(new Connection(display));
+  const bool by_socket = socket && *socket;
+  std::unique_ptr<Connection> connection(
+      new Connection(display, by_socket ? "" : display_name));
   if (!connection->Roundtrip()) return nullptr;
   return connection;
 }
 
-Connection::Connection(wl_display* display) : display_(display) {
+Connection::Connection(wl_display* display, std::string name)
+    : display_(display), name_(std::move(name)) {
   static const wl_registry_listener kListener = {OnGlobal, OnGlobalRemove};
   registry_ = wl_display_get_registry(display_);
   wl_registry_add_listener(registry_, &kListener, this);

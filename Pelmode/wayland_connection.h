@@ -27,6 +27,8 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   const std::vector<Global>& globals() const { return globals_; }
+  // WAYLAND_DISPLAY, where it names the compositor; empty for WAYLAND_SOCKET.
+  const std::string& name() const { return name_; }
   // The global of that interface, if the compositor advertises one.
   const Global* Find(const char* interface) const;
   // Binds the global at the lower of its version and `version`.
@@ -45,13 +47,14 @@ class Connection {
   }
 
  private:
-  explicit Connection(wl_display* display);
+  Connection(wl_display* display, std::string name);
   static void OnGlobal(void* data, wl_registry* registry, std::uint32_t name,
                        const char* interface, std::uint32_t version);
   static void OnGlobalRemove(void* data, wl_registry* registry,
                              std::uint32_t name);
 
   wl_display* display_;
+  std::string name_;
   wl_registry* registry_ = nullptr;
   std::vector<Global> globals_;
 };

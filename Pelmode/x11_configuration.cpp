@@ -26,15 +26,22 @@ struct Cookies {
   xcb_randr_get_screen_size_range_cookie_t size_range;
   std::vector<xcb_randr_get_output_info_cookie_t> outputs;
   std::vector<xcb_randr_get_crtc_info_cookie_t> crtcs;
+  std::vector<xcb_randr_get_panning_cookie_t> pannings;
+  xcb_get_property_cookie_t memory;
 };
 
-Cookies AskForDetails(xcb_connection_t* c, xcb_window_t root,
+// Where a layout memory is longer than this, it is not Pelmode's.
+constexpr std::uint32_t kMemoryWords = 16384;
+
+Cookies AskForDetails(xcb_connection_t* c, xcb_window_t root, xcb_atom_t memory_atom,
                       const ResourcesReply* res) {
   Cookies cookies = {xcb_randr_get_output_primary(c, root),
                      xcb_get_geometry(c, root),
                      xcb_randr_get_screen_size_range(c, root),
                      {},
-                     {}};
+                     {},
+                     {},
+                     xcb_get_property(c, 0, root, memory_atom, XCB_ATOM_STRING, 0, kMemoryWords)};
   const xcb_randr_output_t* outputs =
       xcb_randr_get_screen_resources_current_outputs(res);
   for (int i = 0; i < res->num_outputs; ++i) {
@@ -46,6 +53,7 @@ Cookies AskForDetails(xcb_connection_t* c, xcb_window_t root,
   for (int i = 0; i < res->num_crtcs; ++i) {
     cookies.crtcs.push_back(
         xcb_randr_get_crtc_info(c, crtcs[i], res->config_timestamp));
+    cookies.pannings.push_back(xcb_randr_get_panning(c, crtcs[i]));
   }
   return cookies;
 }
@@ -88,14 +96,14 @@ std::optional<std::size_t> Snapshot::OutputIndex(xcb_randr_output_t id) const {
   return std::nullopt;
 }
 
-Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root,
+Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root, xcb_atom_t memory_atom,
                       ApplyError* error) {
   Snapshot snap;
   snap.resources = TakeReply(c, xcb_randr_get_screen_resources_current_reply,
                              xcb_randr_get_screen_resources_current(c, root),
                              error);
   if (!snap.resources) return snap;
-  const Cookies cookies = AskForDetails(c, root, snap.resources.get());
+  const Cookies cookies = AskForDetails(c, root, memory_atom, snap.resources.get());
   if (auto primary = TakeReply(c, xcb_randr_get_output_primary_reply,
                                cookies.primary, error)) {
     snap.primary = primary->output;
@@ -113,6 +121,13 @@ Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root,
                   &snap.outputs, error);
   TakeInfoReplies(c, xcb_randr_get_crtc_info_reply, cookies.crtcs, &snap.crtcs,
                   error);
+  TakeInfoReplies(c, xcb_randr_get_panning_reply, cookies.pannings, &snap.pannings, error);
+  if (auto memory = TakeReply(c, xcb_get_property_reply, cookies.memory, error)) {
+    if (memory->type == XCB_ATOM_STRING && memory->format == 8 && memory->bytes_after == 0) {
+      snap.memory.assign(static_cast<const char*>(xcb_get_property_value(memory.get())),
+                         std::size_t(xcb_get_property_value_length(memory.get())));
+    }
+  }
   return snap;
 }
 

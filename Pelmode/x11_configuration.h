@@ -26,6 +26,7 @@ using Reply = std::unique_ptr<T, FreeDeleter>;
 using ResourcesReply = xcb_randr_get_screen_resources_current_reply_t;
 using OutputReply = xcb_randr_get_output_info_reply_t;
 using CrtcReply = xcb_randr_get_crtc_info_reply_t;
+using PanningReply = xcb_randr_get_panning_reply_t;
 
 // Frees the error; a lost connection is told from a refused request.
 ApplyError RequestError(xcb_connection_t* connection, xcb_generic_error_t* error);
@@ -53,7 +54,9 @@ struct Snapshot {
   Reply<ResourcesReply> resources;
   std::vector<Reply<OutputReply>> outputs;  // in the server's output order
   std::vector<Reply<CrtcReply>> crtcs;      // in the server's CRTC order
+  std::vector<Reply<PanningReply>> pannings;  // one a CRTC
   xcb_randr_output_t primary = XCB_NONE;
+  std::string memory;  // the layout of Pelmode's last change, kept on the root window
   ScreenSize screen;
   ScreenSize min_screen;
   ScreenSize max_screen;
@@ -66,8 +69,10 @@ struct Snapshot {
 };
 
 // Sets `error` when some part could not be read; the snapshot is then not
-// to be used.
-Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root, ApplyError* error);
+// to be used. `memory_atom` names the root window's property that keeps the
+// layout memory.
+Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root, xcb_atom_t memory_atom,
+                      ApplyError* error);
 
 // Whether nothing has been set or reconfigured since `snap` was read, nor
 // the screen resized.

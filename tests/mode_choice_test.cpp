@@ -5,51 +5,67 @@
 namespace pelmode {
 namespace {
 
-TEST(RefreshRateTest, FollowsTheScanOfTheMode) {
+TEST(RefreshRateTest, FollowsTheScanOfTheModeToTheMillihertz) {
   const std::pair<ModeTiming, std::uint32_t> cases[] = {
-      {{148500000, 2200, 1125, false, false}, 60},  // 1080p60
-      {{119, 1, 2, false, false}, 60},              // 59.5 rounds half up
-      {{74250000, 2200, 1125, true, false}, 60},    // 1080i: twice the fields
-      {{25175000, 800, 525, false, true}, 30},      // double scan: half the frames
-      {{25175000, 800, 525, true, true}, 60},       // both cancel out
-      {{65000000, 0, 806, false, false}, 0},        // no htotal
-      {{65000000, 1344, 0, false, false}, 0},       // no vtotal
-      {{UINT32_MAX, 1, 1, true, false}, UINT32_MAX},  // no overflow
+      {{148500000, 2200, 1125, false, false}, 60000},  // 1080p60
+      {{148351648, 2200, 1125, false, false}, 59940},  // 1080p59.94
+      {{119, 1, 2000, false, false}, 60},              // 59.5 mHz rounds half up
+      {{74250000, 2200, 1125, true, false}, 60000},    // 1080i: twice the fields
+      {{25175000, 800, 525, false, true}, 29970},      // double scan: half the frames
+      {{25175000, 800, 525, true, true}, 59940},       // both cancel out
+      {{65000000, 0, 806, false, false}, 0},           // no htotal
+      {{65000000, 1344, 0, false, false}, 0},          // no vtotal
+      {{UINT32_MAX, 1, 1, true, false}, UINT32_MAX},   // no overflow
   };
-  for (const auto& [timing, hz] : cases) {
-    EXPECT_EQ(RefreshRateHz(timing), hz) << timing.dot_clock_hz << " Hz clock";
+  for (const auto& [timing, mhz] : cases) {
+    EXPECT_EQ(RefreshMillihertz(timing), mhz) << timing.dot_clock_hz << " Hz clock";
   }
+  EXPECT_EQ(HzOfMillihertz(59940), 60u);
+  EXPECT_EQ(HzOfMillihertz(59499), 59u);
 }
 
-TEST(ChooseModeTest, PicksByScanThenCurrentRateThenHighestRate) {
+TEST(ChooseModeTest, PicksByScanThenTheWantedRateThenTheHighest) {
   const std::vector<ModeCandidate> modes = {
-      {1024, 768, 60, true},  {1024, 768, 75, true}, {1024, 768, 85, true},
-      {1024, 768, 87, false},  // 3: interlaced, fastest
-      {800, 600, 60, false},  {800, 600, 72, false},  // interlaced only
-      {640, 480, 60, true},   {640, 480, 60, true},   // 6, 7: the same
-      {768, 1024, 60, true},                          // 8: a turned mode
+      {1024, 768, 60000, true},  {1024, 768, 59940, true}, {1024, 768, 75029, true},
+      {1024, 768, 87000, false},  // 3: interlaced, fastest
+      {800, 600, 60000, false},  {800, 600, 72000, false},  // interlaced only
+      {640, 480, 60000, true},   {640, 480, 60000, true},   // 6, 7: the same
+      {768, 1024, 60000, true},                             // 8: a turned mode
   };
   struct Case {
     const char* what;
-    std::uint32_t width_px, height_px, current_hz;
+    std::uint32_t width_px, height_px, wanted_mhz;
     std::optional<std::size_t> expected;
   };
   const Case cases[] = {
-      {"current rate offered", 1024, 768, 75, 1},
-      {"current rate offered, slowest", 1024, 768, 60, 0},
-      {"current rate not offered: highest", 1024, 768, 50, 2},
-      {"interlaced never beats progressive", 1024, 768, 87, 2},
-      {"interlaced when nothing else", 800, 600, 60, 4},
-      {"interlaced, highest rate", 800, 600, 50, 5},
-      {"ties go to the first listed", 640, 480, 60, 6},
-      {"width and height not swapped", 768, 1024, 60, 8},
-      {"size not offered", 1000, 700, 60, std::nullopt},
-      {"width matches, height does not", 1024, 600, 60, std::nullopt},
+      {"59.94 kept beside 60", 1024, 768, 59940, 1},
+      {"60 kept beside 59.94", 1024, 768, 60000, 0},
+      {"less than 0.01 Hz apart is the same rate", 1024, 768, 59949, 1},
+      {"0.01 Hz apart is another rate: highest", 1024, 768, 59950, 2},
+      {"interlaced never beats progressive", 1024, 768, 87000, 2},
+      {"interlaced when nothing else", 800, 600, 60000, 4},
+      {"interlaced, highest rate", 800, 600, 50000, 5},
+      {"ties go to the first listed", 640, 480, 60000, 6},
+      {"width and height not swapped", 768, 1024, 60000, 8},
+      {"size not offered", 1000, 700, 60000, std::nullopt},
+      {"width matches, height does not", 1024, 600, 60000, std::nullopt},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ChooseMode(modes, c.width_px, c.height_px, c.current_hz), c.expected) << c.what;
+    EXPECT_EQ(ChooseMode(modes, c.width_px, c.height_px, c.wanted_mhz), c.expected) << c.what;
   }
-  EXPECT_EQ(ChooseMode({}, 1024, 768, 60), std::nullopt);
+}
+
+TEST(ChooseScaleTest, KeepsTheScaleWhereAllowedElseTheClosest) {
+  const std::tuple<std::vector<double>, double, double> cases[] = {
+      {{}, 2.0, 2.0},               // the compositor lists none: kept
+      {{1.0, 2.0}, 2.0, 2.0},       // allowed: kept
+      {{1.0}, 2.0, 1.0},            // only 1
+      {{1.0, 1.25, 1.5}, 2.0, 1.5}, // the closest below
+      {{1.0, 2.0}, 1.5, 1.0},       // as close both ways: the smaller
+  };
+  for (const auto& [allowed, current, expected] : cases) {
+    EXPECT_EQ(ChooseScale(allowed, current), expected) << current;
+  }
 }
 
 }  // namespace

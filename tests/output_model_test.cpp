@@ -2,69 +2,129 @@
 
 #include <gtest/gtest.h>
 
-#include "screen_layout.h"
-
 namespace pelmode {
 namespace {
 
 // An enabled output at x,y showing its first mode.
 Output At(std::int32_t x, std::int32_t y, std::vector<OutputMode> modes, double scale = 1,
           bool turned = false, bool primary = false) {
-  return {"OUT" + std::to_string(x) + "," + std::to_string(y), true, primary, x, y, scale, turned,
-          modes, 0};
+  Output output;
+  output.name = "OUT" + std::to_string(x) + "," + std::to_string(y);
+  output.enabled = true;
+  output.primary = primary;
+  output.x = x;
+  output.y = y;
+  output.scale = scale;
+  output.quarter_turn = turned;
+  output.modes = std::move(modes);
+  output.current_mode = 0;
+  return output;
 }
 
-const OutputMode k1080 = {1920, 1080, 60000}, k720 = {1280, 720, 59940}, k720at50 = {1280, 720, 50000};
-const OutputMode k768 = {1024, 768, 60004}, k768at75 = {1024, 768, 75029};
+const OutputMode k1080 = {1920, 1080, 60000, true, {1, 2}}, k1536 = {2048, 1536, 60000, true, {}};
+const OutputMode k720 = {1280, 720, 59940, true, {1}}, k720at60 = {1280, 720, 60000, true, {1}};
+const OutputMode k720at50 = {1280, 720, 50000, true, {}}, k768 = {1024, 768, 60004, true, {1}};
 
-TEST(OutputModelTest, TargetIsThePrimaryElseTheOneAtTheOriginElseTheFirst) {
-  Output off = At(0, 0, {k1080});
+TEST(OutputModelTest, TargetIsThePrimaryElseTheTopLeftCornerElseTheFirst) {
+  Output off = At(-3000, -3000, {k1080});
   off.enabled = false;
   EXPECT_EQ(TargetOutput({At(1920, 0, {k1080}), At(0, 0, {k1080}, 1, false, true)}), 1u);
-  EXPECT_EQ(TargetOutput({At(1920, 0, {k1080}), At(0, 0, {k1080})}), 1u);
-  EXPECT_EQ(TargetOutput({off, At(-1920, 0, {k1080}), At(5, 0, {k1080})}), 1u);
+  EXPECT_EQ(TargetOutput({off, At(0, 0, {k1080}), At(-1920, 0, {k1080})}), 2u);
+  EXPECT_EQ(TargetOutput({At(0, 1080, {k1080}), At(1920, 0, {k1080})}), 0u);  // an L: no corner
   EXPECT_EQ(TargetOutput({off}), std::nullopt);
-  EXPECT_EQ(HzOfMillihertz(59940), 60u);
-  EXPECT_EQ(HzOfMillihertz(59499), 59u);
   const auto current = CurrentOutputMode({At(0, 0, {k768}, 1, true)});
   EXPECT_EQ(current->width_px, 768u);
   EXPECT_EQ(current->refresh_hz, 60u);
 }
 
-TEST(OutputModelTest, PlansTheModeAndTheLayoutOnLogicalSizes) {
+TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
   struct Case {
     const char* what;
     std::vector<Output> outputs;
     ScreenSize size;
     ApplyResult result;
     std::vector<std::optional<std::size_t>> modes;
-    std::vector<std::pair<std::int32_t, std::int32_t>> positions;
+    std::vector<double> scales;
+    std::vector<Area> areas;
   };
-  Output mirror = At(0, 0, {k1080, k768});
+  Output mirror = At(0, 0, {k1080, k720at60, k720});
   mirror.name = "MIRROR";
+  Output lacking = At(0, 0, {k1080});
+  lacking.name = "LACKING";
+  Output physical = At(0, 0, {k1080, k720}, 2);
+  physical.scale_divides_layout = false;
+  Output panning = At(0, 0, {k720, k1080});
+  panning.panning = {1920, 1080};
   const Case cases[] = {
       {"neighbour follows", {At(0, 0, {k1080, k720}), At(1920, 0, {k1080})}, {1280, 720}, {},
-       {1, std::nullopt}, {{0, 0}, {1280, 0}}},
-      {"current rate kept", {At(0, 0, {k1080, k768, k768at75})}, {1024, 768}, {}, {1}, {{0, 0}}},
-      {"highest rate where the current is not offered", {At(0, 0, {{1920, 1080, 55000}, k720at50, k720})},
-       {1280, 720}, {}, {2}, {{0, 0}}},
-      {"scale 2: the neighbour moves by logical pixels", {At(0, 0, {k1080, k720}, 2), At(960, 0, {k1080})},
-       {1280, 720}, {}, {1, std::nullopt}, {{0, 0}, {640, 0}}},
+       {1, 0}, {1, 1}, {{0, 0, 1280, 720}, {1280, 0, 1920, 1080}}},
+      {"59.94 kept beside 60", {At(0, 0, {k720at60, k1080, k720}), At(1280, 0, {k720})}, {1920, 1080}, {},
+       {1, 0}, {1, 1}, {{0, 0, 1920, 1080}, {1920, 0, 1280, 720}}},
+      {"same size: the rate stays", {At(0, 0, {k720, k720at60})}, {1280, 720}, {}, {0}, {1}, {{0, 0, 1280, 720}}},
+      {"highest rate where the current is not offered", {At(0, 0, {{1920, 1080, 55000, true, {}}, k720at50, k720})},
+       {1280, 720}, {}, {2}, {1}, {{0, 0, 1280, 720}}},
+      {"scale 2 not allowed with the new mode: 1", {At(0, 0, {k1080, k720}, 2), At(960, 0, {k1080})},
+       {1280, 720}, {}, {1, 0}, {1, 1}, {{0, 0, 1280, 720}, {1280, 0, 1920, 1080}}},
+      {"scale 2 kept where allowed", {At(0, 0, {k720, k1080}, 2)}, {1920, 1080}, {}, {1}, {2}, {{0, 0, 960, 540}}},
+      {"physical layout: the scale does not divide", {physical, At(1920, 0, {k1080})}, {1280, 720}, {},
+       {1, 0}, {1, 1}, {{0, 0, 1280, 720}, {1280, 0, 1920, 1080}}},
       {"turned: the size asked is the shown one", {At(0, 0, {k1080, k720}, 1, true), At(1080, 0, {k1080})},
-       {720, 1280}, {}, {1, std::nullopt}, {{0, 0}, {720, 0}}},
-      {"size not offered", {At(0, 0, {k1080})}, {1000, 700}, {ApplyError::kModeNotOffered, {}}, {}, {}},
-      {"mirror without the size", {At(0, 0, {k1080, k720}), mirror}, {1280, 720},
-       {ApplyError::kMirrorNotOffered, "MIRROR"}, {}, {}},
+       {720, 1280}, {}, {1, 0}, {1, 1}, {{0, 0, 720, 1280}, {720, 0, 1920, 1080}}},
+      {"panning kept: nothing moves", {panning, At(1920, 0, {k1080})}, {1920, 1080}, {},
+       {1, 0}, {1, 1}, {{0, 0, 1920, 1080}, {1920, 0, 1920, 1080}}},
+      {"a mirror takes the target's rate", {At(0, 0, {k1080, k720}), mirror}, {1280, 720}, {},
+       {1, 2}, {1, 1}, {{0, 0, 1280, 720}, {0, 0, 1280, 720}}},
+      {"size not offered", {At(0, 0, {k1080})}, {1000, 700}, {ApplyError::kModeNotOffered, {}}, {}, {}, {}},
+      {"mirror without the size", {At(0, 0, {k1080, k720}), lacking}, {1280, 720},
+       {ApplyError::kMirrorNotOffered, "LACKING"}, {}, {}, {}},
   };
   for (const Case& c : cases) {
-    OutputChange change;
-    const ApplyResult result = PlanOutputChange(c.outputs, c.size.width_px, c.size.height_px, &change);
+    Plan plan;
+    const ApplyResult result = PlanOutputChange(c.outputs, c.size.width_px, c.size.height_px, "", &plan);
     EXPECT_EQ(result.error, c.result.error) << c.what;
     EXPECT_EQ(result.detail, c.result.detail) << c.what;
     if (!result.ok()) continue;
-    EXPECT_EQ(change.modes, c.modes) << c.what;
-    EXPECT_EQ(change.positions, c.positions) << c.what;
+    for (std::size_t i = 0; i < c.outputs.size(); ++i) {
+      EXPECT_EQ(plan.outputs[i].mode, c.modes[i]) << c.what << ", output " << i;
+      EXPECT_EQ(plan.outputs[i].scale, c.scales[i]) << c.what << ", output " << i;
+      EXPECT_EQ(plan.outputs[i].area, c.areas[i]) << c.what << ", output " << i;
+    }
   }
+}
+
+// The outputs as the plan leaves them, as the display would read them next.
+std::vector<Output> Carry(std::vector<Output> outputs, const Plan& plan) {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    outputs[i].current_mode = plan.outputs[i].mode;
+    outputs[i].scale = plan.outputs[i].scale;
+    outputs[i].x = plan.outputs[i].area.x;
+    outputs[i].y = plan.outputs[i].area.y;
+  }
+  return outputs;
+}
+
+TEST(OutputModelTest, TheChangeBackPutsTheRememberedLayoutBack) {
+  // Bottoms lined up; on the way back the tops are lined up as well.
+  const std::vector<Output> start = {At(0, 0, {k1536, k1080}, 1, false, true),
+                                     At(2048, 456, {k1080})};
+  Plan plan;
+  ASSERT_TRUE(PlanOutputChange(start, 1920, 1080, "", &plan).ok());
+  const std::vector<Output> changed = Carry(start, plan);
+  const std::string memory = LayoutMemory(start, plan);
+  ASSERT_EQ(changed[1].y, 0);
+
+  Plan back;
+  ASSERT_TRUE(PlanOutputChange(changed, 2048, 1536, memory, &back).ok());
+  EXPECT_EQ(back.outputs[1].area, (Area{2048, 456, 1920, 1080}));
+  EXPECT_EQ(back.outputs[0].mode, 0u);
+  // Asked for another size, or with a monitor moved by hand since, the
+  // rule decides.
+  ASSERT_TRUE(PlanOutputChange(changed, 1920, 1080, memory, &back).ok());
+  EXPECT_EQ(back.outputs[1].area, (Area{1920, 0, 1920, 1080}));
+  std::vector<Output> moved = changed;
+  moved[1].y = 100;
+  ASSERT_TRUE(PlanOutputChange(moved, 2048, 1536, memory, &back).ok());
+  EXPECT_EQ(back.outputs[1].area, (Area{2048, 100, 1920, 1080}));
 }
 
 }  // namespace

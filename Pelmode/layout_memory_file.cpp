@@ -1,0 +1,78 @@
+#include "layout_memory_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace pelmode {
+namespace {
+
+// Owned descriptor.
+class File {
+ public:
+  explicit File(int fd) : fd_(fd) {}
+  ~File() {
+    if (fd_ >= 0) close(fd_);
+  }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The folder, made private to the user; empty without XDG_RUNTIME_DIR.
+std::string Folder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime == nullptr || *runtime != '/') return {};
+  const std::string folder = std::string(runtime) + "/pelmode";
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+  struct stat info {};
+  if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) {
+    return {};
+  }
+  return folder;
+}
+
+std::string PathOf(const std::string& folder, const std::string& display) {
+  std::string name = "layout-";
+  for (const char c : display) name += c == '/' ? '_' : c;
+  return folder + "/" + name;
+}
+
+}  // namespace
+
+std::string ReadLayoutMemory(const std::string& display) {
+  const std::string folder = Folder();
+  if (folder.empty()) return {};
+  const File file(open(PathOf(folder, display).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  std::string memory;
+  char buffer[4096];
+  ssize_t got = 0;
+  while (file.get() >= 0 && memory.size() < (1 << 20) &&
+         (got = read(file.get(), buffer, sizeof buffer)) > 0) {
+    memory.append(buffer, std::size_t(got));
+  }
+  return got < 0 ? std::string() : memory;
+}
+
+void WriteLayoutMemory(const std::string& display, const std::string& memory) {
+  const std::string folder = Folder();
+  if (folder.empty()) return;
+  const std::string path = PathOf(folder, display);
+  const std::string temporary = path + ".new";
+  unlink(temporary.c_str());
+  const File file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (file.get() < 0) return;
+  if (write(file.get(), memory.data(), memory.size()) == ssize_t(memory.size())) {
+    rename(temporary.c_str(), path.c_str());
+  } else {
+    unlink(temporary.c_str());
+  }
+}
+
+}  // namespace pelmode
