@@ -19,6 +19,10 @@ MONITOR_LAYOUTS=(
   "three, the lower one below the left one|--output DUMMY0 --mode 1920x1080 --pos 1920x0 --output DUMMY1 --mode 1920x1080 --pos 0x0 --output DUMMY2 --mode 1280x1024 --pos 0x1080|1024 768|screen 2944x2104;DUMMY0 1024x768+1920+0;DUMMY1 1920x1080+0+0;DUMMY2 1280x1024+0+1080"
   "L, both larger than the new size|--output DUMMY0 --mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 1920x0 --output DUMMY2 --mode 1280x1024 --pos 0x1080|1024 768|screen 2560x1792;DUMMY0 1024x768+0+0;DUMMY1 1280x1024+1280+0;DUMMY2 1280x1024+0+768"
   "mirror|--output DUMMY0 --mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --same-as DUMMY0|1024 768|screen 1024x768;DUMMY0 1024x768+0+0;DUMMY1 1024x768+0+0"
+  "bottoms lined up, and on the way back the tops too|--output DUMMY0 --mode 2048x1536 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 2048x456|1920 1080|screen 3840x1080;DUMMY0 1920x1080+0+0;DUMMY1 1920x1080+1920+0"
+  "left, bottoms lined up|--output DUMMY0 --mode 2048x1536 --pos 640x0 --output DUMMY1 --mode 640x480 --pos 0x1056|1024 768|screen 1664x768;DUMMY0 1024x768+640+0;DUMMY1 640x480+0+288"
+  "T: the lower one stays|--output DUMMY0 --mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1920x0 --output DUMMY2 --mode 1280x1024 --pos 1280x1080|1024 768|screen 2944x2104;DUMMY0 1024x768+0+0;DUMMY1 1920x1080+1024+0;DUMMY2 1280x1024+1280+1080"
+  "the upper one still touches the right-hand one|--output DUMMY0 --mode 1920x1080 --pos 0x1080 --output DUMMY1 --mode 1920x1080 --pos 1920x1080 --output DUMMY2 --mode 1920x1080 --pos 1724x0|1024 768|screen 3644x2160;DUMMY0 1024x768+0+1080;DUMMY1 1920x1080+1024+1080;DUMMY2 1920x1080+1724+0"
 )
 
 # layout SIZE RATE: the screen and DUMMY0 alone, showing SIZE at RATE.
@@ -29,7 +33,7 @@ geometry() { xserver_observed_layout | sed 's/ [0-9.]*\*$//'; }
 
 # set_layout XRANDR_OPTIONS: DUMMY0 primary, the outputs as given.
 set_layout() {
-  xrandr --output DUMMY1 --off --output DUMMY2 --off
+  xrandr --output DUMMY1 --off --output DUMMY2 --off --output DUMMY3 --off
   # shellcheck disable=SC2086
   xrandr --output DUMMY0 --primary $1
   xrandr -q >/dev/null  # the driver reports the outputs connected from here on
@@ -44,8 +48,10 @@ split_layout() {
 # The sizes the layouts give the other outputs, which the dummy driver does
 # not list for them until they are switched on.
 add_monitor_modes() {
-  xrandr --addmode DUMMY1 1024x768 && xrandr --addmode DUMMY1 1920x1080 &&
-    xrandr --addmode DUMMY1 1280x1024 && xrandr --addmode DUMMY2 1280x1024
+  local output size
+  for output in DUMMY1 DUMMY2 DUMMY3; do
+    for size in 640x480 1024x768 1280x1024 1920x1080; do xrandr --addmode $output $size || return 1; done
+  done
 }
 
 # The size the first output of GEOMETRY shows, as two words.
@@ -69,22 +75,33 @@ under_gdb() {
   STATUS=$((10#${STATUS:-0}))
 }
 
+# add_rate_modes: 1280x1024 and 1024x768 at 59.94 Hz, as real monitors list
+# them beside 60.
+add_rate_modes() {
+  xrandr --newmode 1280x1024_59.94 107.856 1280 1328 1440 1688 1024 1025 1028 1066 +hsync +vsync &&
+    xrandr --newmode 1024x768_59.94 64.93 1024 1048 1184 1344 768 771 777 806 -hsync -vsync &&
+    xrandr --addmode DUMMY0 1280x1024_59.94 && xrandr --addmode DUMMY0 1024x768_59.94
+}
+
 test_dummy() {
   xserver_start dummy "$WORK/dummy" || return 1
   export DISPLAY=$XSERVER_DISPLAY
   xrandr --output DUMMY0 --mode 1920x1080
   run_pelmode 1024 768
-  expect "change at the current rate" 0 '1920x1080    60Hz' 1024x768 "" "$(layout 1024x768 60.00\*)"
+  expect "59.96 not offered at the new size: the highest rate" 0 '1920x1080    60Hz' 1024x768 "" \
+    "$(layout 1024x768 85.00\*)"
   run_pelmode 1000 700
-  expect "size not offered: mode unchanged" 1 '1024x768    60Hz' 1000x700 \
-    'the display does not offer 1000x700' "$(layout 1024x768 60.00\*)"
+  expect "size not offered: mode unchanged" 1 '1024x768    85Hz' 1000x700 \
+    'the display does not offer 1000x700' "$(layout 1024x768 85.00\*)"
+  add_rate_modes
+  xrandr --output DUMMY0 --mode 1280x1024_59.94
+  run_pelmode 1024 768
+  expect "59.94 kept beside 60.00" 0 '1280x1024    60Hz' 1024x768 "" "$(layout 1024x768 59.94\*)"
+  run_pelmode 1024 768px
+  expect "a same-size request keeps the rate" 0 '1024x768    60Hz' 1024x768 "" "$(layout 1024x768 59.94\*)"
   xrandr --output DUMMY0 --mode 1024x768 --rate 75
-  run_pelmode 800 600px
-  expect "current rate kept where offered" 0 '1024x768    75Hz' 800x600 "" "$(layout 800x600 75.00\*)"
-  xrandr --output DUMMY0 --mode 1024x768 --rate 70
   run_pelmode 800 600
-  expect "highest rate where the current one is not offered" 0 '1024x768    70Hz' 800x600 "" \
-    "$(layout 800x600 85.14\*)"
+  expect "75.03 is not 75.00: the highest rate" 0 '1024x768    75Hz' 800x600 "" "$(layout 800x600 85.14\*)"
   add_tiny_mode DUMMY0
   run_pelmode 48 40
   expect "mode smaller than the smallest screen" 0 '800x600    85Hz' 48x40 "" \
@@ -98,13 +115,48 @@ test_dummy() {
   python3 -c 'import os, subprocess, sys; r, w = os.pipe(); os.close(r)
 sys.exit(subprocess.call(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=w))' "${PELMODE[@]}" 1024 768
   STATUS=$? && report "standard output a broken pipe, closed before the start" "$(status_is 1)"
-  report "each of them still changed the mode" "$(diff <(layout 1024x768 60.00\*; echo) <(xserver_observed_layout))"
+  report "each of them still changed the mode" \
+    "$(geometry | diff <(printf 'screen 1024x768\nDUMMY0 1024x768+0+0\n') -)"
   # Another client sets 75 Hz between the query and the change: the change
   # must not work from what the query read.
   under_gdb xcb_grab_server "shell xrandr --output DUMMY0 --mode 1024x768 --rate 75" continue
   report "a change made meanwhile by another client is read" \
     "$(status_is 0)$(xserver_observed_layout | grep -q '^DUMMY0 1024x768+0+0 75\.' || xserver_observed_layout)"
   xserver_stop
+}
+
+# Random desktops of two to four monitors, each touching one placed before,
+# changed and changed back: the way back must restore them exactly.
+random_desktops() {
+  local options size before
+  while IFS='|' read -r options size; do
+    set_layout "$options"
+    before=$(geometry)
+    run_pelmode $size
+    [[ $STATUS == 0 ]] || { report "random desktop $options: the change" "$(status_is 0)"; continue; }
+    run_pelmode $(first_size "$before")
+    report "random desktop $options, to $size and back" "$(status_is 0)$(diff <(echo "$before") <(geometry))"
+  done < <(python3 - <<'PY'
+import random
+random.seed(20261207)
+sizes = [(1024, 768), (1280, 1024), (1920, 1080)]
+for _ in range(8):
+    boxes = [sizes[random.randrange(3)] + (0, 0)]
+    while len(boxes) < random.randint(2, 4):
+        w, h = sizes[random.randrange(3)]
+        bw, bh, bx, by = random.choice(boxes)
+        side, slide = random.randrange(4), random.randint(-400, 400)
+        x = bx + bw if side == 0 else bx - w if side == 1 else bx + slide
+        y = by + bh if side == 2 else by - h if side == 3 else by + slide
+        if all(x >= ox + ow or ox >= x + w or y >= oy + oh or oy >= y + h for ow, oh, ox, oy in boxes):
+            boxes.append((w, h, x, y))
+    x0, y0 = min(b[2] for b in boxes), min(b[3] for b in boxes)
+    options = " --output ".join(f"DUMMY{i} --mode {w}x{h} --pos {x - x0}x{y - y0}"
+                                for i, (w, h, x, y) in enumerate(boxes))
+    size = random.choice([s for s in sizes if s != boxes[0][:2]])
+    print(f"{options.removeprefix('DUMMY0 ')}|{size[0]} {size[1]}")
+PY
+)
 }
 
 test_monitors() {
@@ -121,7 +173,21 @@ test_monitors() {
     run_pelmode $(first_size "$before")
     report "$name: the change back" "$(status_is 0)$(diff <(echo "$before") <(geometry))"
   done
+  set_layout "$(cut -d'|' -f2 <<<"${MONITOR_LAYOUTS[6]}")"
+  run_pelmode 1024 768
+  xrandr --output DUMMY2 --pos 1024x1080
+  run_pelmode 1920 1080
+  report "a monitor moved by hand in between keeps its place" "$(status_is 0)$(geometry | diff <(printf \
+    'screen 3840x2104\nDUMMY0 1920x1080+0+0\nDUMMY1 1920x1080+1920+0\nDUMMY2 1280x1024+1024+1080\n') -)"
+  random_desktops
+  set_layout "--mode 1280x720 --panning 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1920x0"
+  before=$(geometry)
+  run_pelmode 1024 768
+  report "panning survives a change" "$(status_is 0)$(geometry | diff <(echo "$before") -)$(
+    xrandr --verbose | grep -A20 '^DUMMY0' | grep -q 'Panning: *1920x1080+0+0' || echo 'panning lost')"
+
   add_tiny_mode DUMMY0
+  set_layout "$(cut -d'|' -f2 <<<"${MONITOR_LAYOUTS[3]}")"
   before=$(xserver_observed_layout)
   run_pelmode 48 40
   expect "mirror without the size: nothing changes" 1 '1920x1080    60Hz' 48x40 \
