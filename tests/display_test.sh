@@ -297,7 +297,18 @@ mutter_layout() {
     org.gnome.Mutter.DisplayConfig GetCurrentState | python3 -c 'import json, sys
 serial, monitors, logical, _ = json.load(sys.stdin)["data"]
 current = {m[0][0]: [mode[0] for mode in m[1] if "is-current" in mode[6]][0] for m in monitors}
-print("\n".join(f"{c[0]} {current[c[0]]}+{l[0]}+{l[1]}" for l in logical for c in l[5]))'
+print("\n".join(f"{c[0]} {current[c[0]]}+{l[0]}+{l[1]} x{l[2]:g}" for l in logical for c in l[5]))'
+}
+
+# mutter_arrange MODE SCALE X2: LVDS1, primary, at 0,0 showing MODE at SCALE
+# and LVDS2 at X2,0 showing 1920x1080, applied for the session only.
+mutter_arrange() {
+  local serial
+  serial=$(busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig \
+    org.gnome.Mutter.DisplayConfig GetCurrentState | cut -d' ' -f2)
+  busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig \
+    org.gnome.Mutter.DisplayConfig ApplyMonitorsConfig 'uua(iiduba(ssa{sv}))a{sv}' "$serial" 1 2 \
+    0 0 "$2" 0 true 1 LVDS1 "$1" 0 "$3" 0 1 0 false 1 LVDS2 1920x1080@60.000 0 0
 }
 
 # Mutter nested on Xvfb, with two dummy monitors of several modes each.
@@ -305,24 +316,36 @@ test_mutter() {
   private_session "$WORK/mutter" || return 1
   xserver_start xvfb "$WORK/mutter/x" -screen 0 4096x2304x24 || return 1
   DISPLAY=$XSERVER_DISPLAY MUTTER_DEBUG_NUM_DUMMY_MONITORS=2 \
-    MUTTER_DEBUG_DUMMY_MODE_SPECS=1920x1080@60:1280x720@59.94:1024x768@60:1024x768@75:800x600@85 \
+    MUTTER_DEBUG_DUMMY_MODE_SPECS=1920x1080@60:1280x720@59.94:1280x720@60:1024x768@59.94:1024x768@60:1024x768@75:800x600@85 \
     mutter --nested --wayland --no-x11 --wayland-display=pelmode-mutter >"$WORK/mutter/log" 2>&1 &
-  local mutter=$! start=$'LVDS1 1920x1080@60.000+0+0\nLVDS2 1920x1080@60.000+1920+0'
+  local mutter=$! start=$'LVDS1 1920x1080@60.000+0+0 x1\nLVDS2 1920x1080@60.000+1920+0 x1'
   await_socket pelmode-mutter && gdbus wait --session --timeout 20 org.gnome.Mutter.DisplayConfig || return 1
   export WAYLAND_DISPLAY=pelmode-mutter && unset DISPLAY
   run_pelmode 1280 720
   expect "Mutter: the change" 0 '1920x1080    60Hz' 1280x720 ""
   report "Mutter: the neighbour follows" \
-    "$(diff <(printf 'LVDS1 1280x720@59.940+0+0\nLVDS2 1920x1080@60.000+1280+0\n') <(mutter_layout))"
+    "$(diff <(printf 'LVDS1 1280x720@60.000+0+0 x1\nLVDS2 1920x1080@60.000+1280+0 x1\n') <(mutter_layout))"
   run_pelmode 1920 1080
   report "Mutter: the change back" "$(status_is 0)$(diff <(echo "$start") <(mutter_layout))"
   # gdb gives the first apply a serial Mutter never issued: it is refused as
   # stale, read again and applied.
   under_gdb sd_bus_message_append 'set $rdx = 99' delete continue
   expect "Mutter: a stale serial read again" 0 '1920x1080    60Hz' 1024x768 ""
-  report "Mutter: the current rate kept" "$(mutter_layout | grep -vx 'LVDS1 1024x768@60.000+0+0' | grep LVDS1)"
+  report "Mutter: 60.000 kept beside 59.940" "$(mutter_layout | grep -vx 'LVDS1 1024x768@60.000+0+0 x1' | grep LVDS1)"
   run_pelmode 1000 700
   expect "Mutter: a size not offered" 1 '1024x768    60Hz' 1000x700 'the display does not offer 1000x700'
+  mutter_arrange 1280x720@59.940 1 1280 >/dev/null
+  run_pelmode 1024 768
+  report "Mutter: 59.940 kept beside 60.000" "$(mutter_layout | grep -vx 'LVDS1 1024x768@59.940+0+0 x1' | grep LVDS1)"
+  run_pelmode 1024 768
+  report "Mutter: a same-size request keeps the rate" "$(mutter_layout | grep -vx 'LVDS1 1024x768@59.940+0+0 x1' | grep LVDS1)"
+  # Scale 2 is allowed with 1920x1080 only: the smaller sizes take 1.
+  local size
+  for size in 1280x720 1024x768; do
+    mutter_arrange 1920x1080@60.000 2 1920 >/dev/null
+    run_pelmode ${size/x/ }
+    report "Mutter: from scale 2 to $size" "$(status_is 0)$(mutter_layout | grep -vx "LVDS1 $size@60.000+0+0 x1" | grep LVDS1)"
+  done
   report "Mutter: nothing stored" "$(ls "$HOME/.config/monitors.xml" 2>/dev/null)"
   stop "$mutter" "$BUS_PID"
   xserver_stop
