@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform.h"
-#include "wayland_connection.h"
+#include "wl_connection.h"
 
 namespace pelmode {
 

@@ -1,4 +1,4 @@
-#include "wayland_connection.h"
+#include "wl_connection.h"
 
 #include <algorithm>
 #include <cstdlib>

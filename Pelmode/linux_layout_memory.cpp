@@ -1,4 +1,4 @@
-#include "layout_memory_file.h"
+#include "linux_layout_memory.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

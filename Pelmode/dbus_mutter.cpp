@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "layout_memory_file.h"
+#include "linux_layout_memory.h"
 #include "linux_displays.h"
 #include "output_model.h"
-#include "sd_bus_library.h"
+#include "dbus_library.h"
 
 namespace pelmode {
 namespace {

@@ -3,7 +3,7 @@
 // change is a whole configuration applied at once.
 #include "wlr-output-management-unstable-v1-client-protocol.h"
 
-#include "layout_memory_file.h"
+#include "linux_layout_memory.h"
 #include "linux_displays.h"
 #include "output_model.h"
 

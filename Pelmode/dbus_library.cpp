@@ -1,4 +1,4 @@
-#include "sd_bus_library.h"
+#include "dbus_library.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 #include "kde-output-management-v2-client-protocol.h"
 #include "kde-output-order-v1-client-protocol.h"
 
-#include "layout_memory_file.h"
+#include "linux_layout_memory.h"
 #include "linux_displays.h"
 #include "output_model.h"
 
