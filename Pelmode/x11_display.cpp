@@ -299,11 +299,15 @@ ApplyError X11Display::CarryCrtcs(const Snapshot& snap, const Requests& requests
   return ApplyError::kNone;
 }
 
-// Best effort: the change is made, and only the exact way back depends on it.
+// Best effort: the change is made, and only the exact way back depends on
+// it. Checked, so that the next run cannot read the property before the
+// server has taken it.
 void X11Display::Remember(const std::string& memory) {
   if (memory_atom_ == XCB_NONE) return;
-  xcb_change_property(connection_->get(), XCB_PROP_MODE_REPLACE, root_, memory_atom_,
-                      XCB_ATOM_STRING, 8, std::uint32_t(memory.size()), memory.data());
+  xcb_connection_t* c = connection_->get();
+  CheckRequest(c, xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, root_, memory_atom_,
+                                              XCB_ATOM_STRING, 8, std::uint32_t(memory.size()),
+                                              memory.data()));
 }
 
 // Best effort: a step has failed already, and its error is the one reported.
