@@ -50,6 +50,9 @@ extern "C" void RestoreTerminalAndStop(int signal_number) {
   sigaddset(&stop, signal_number);
   sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // stops here until continued
   sigaction(signal_number, &ours, nullptr);
+  // Where the job cannot stop (a session leader, an orphaned group) the
+  // kernel drops the stop and the wait goes on: it is still one key.
+  tcsetattr(kInput, TCSANOW, &g_single_key_terminal);
   errno = saved_errno;
 }
 
@@ -113,13 +116,20 @@ class SingleKeyTerminal {
   struct sigaction previous_[std::size(kHandlings)] = {};
 };
 
-// False at end of input or on an error that retrying cannot mend.
+// False at end of input or on an error that retrying cannot mend. A
+// non-blocking input is waited on, its flags left as they are.
 bool ReadOneByte() {
   char byte;
   for (;;) {
     const ssize_t n = read(kInput, &byte, 1);
     if (n == 1) return true;
-    if (n == 0 || errno != EINTR) return false;
+    if (n == 0) return false;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      pollfd input = {kInput, POLLIN, 0};
+      if (poll(&input, 1, -1) < 0 && errno != EINTR) return false;
+    } else if (errno != EINTR) {
+      return false;
+    }
   }
 }
 

@@ -24,29 +24,36 @@ def eventually(check, seconds=10):
 # A session leader on a new terminal runs the job in its own process group,
 # in the foreground, and ends as the job ended. The test keeps the terminal's
 # far end, so its settings can be read after the job.
+# With `alone`, the job is the session leader itself, as under `xterm -e`
+# or `ssh -t`: no shell can take it back, so the kernel drops Ctrl+Z.
 class Job:
-    def __init__(self, argv, ignored=None):
+    def __init__(self, argv, ignored=None, alone=False, nonblocking=False):
         self.master, self.slave = pty.openpty()
+        if nonblocking:
+            fcntl.fcntl(self.slave, fcntl.F_SETFL, fcntl.fcntl(self.slave, fcntl.F_GETFL) | os.O_NONBLOCK)
         self.before = termios.tcgetattr(self.slave)
         self.output = b""
         job_pipe = os.pipe()
         self.leader = os.fork()
         if self.leader == 0:
-            self._lead(argv, ignored, job_pipe[1])
+            self._lead(argv, ignored, job_pipe[1], alone)
         os.close(job_pipe[1])
         self.job = int(os.read(job_pipe[0], 16))
 
-    def _lead(self, argv, ignored, job_pipe):
+    def _lead(self, argv, ignored, job_pipe, alone):
         os.setsid()
         fcntl.ioctl(self.slave, termios.TIOCSCTTY, 0)
         [os.dup2(self.slave, fd) for fd in range(3)]
         resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
-        job = os.fork()
+        job = 0 if alone else os.fork()
         if job == 0:
-            signal.signal(signal.SIGTTOU, signal.SIG_IGN)
-            os.setpgid(0, 0)
-            os.tcsetpgrp(0, os.getpid())
-            signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+            if alone:
+                os.write(job_pipe, str(os.getpid()).encode())
+            else:
+                signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+                os.setpgid(0, 0)
+                os.tcsetpgrp(0, os.getpid())
+                signal.signal(signal.SIGTTOU, signal.SIG_DFL)
             signal.signal(signal.SIGPIPE, signal.SIG_DFL)
             if ignored:
                 signal.signal(ignored, signal.SIG_IGN)
@@ -77,8 +84,38 @@ class Job:
     def type(self, keys):
         os.write(self.master, keys)
 
-    def wait(self):
+    def wait(self, seconds=10):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            pid, status = os.waitpid(self.leader, os.WNOHANG)
+            if pid:
+                return status
+            time.sleep(0.01)
+        os.kill(self.job, signal.SIGKILL)
         return os.waitpid(self.leader, 0)[1]
+
+
+def unusual_inputs():
+    job = Job([PELMODE], alone=True)
+    problems = [] if PROMPT in job.read(PROMPT) and job.awaits_key() else ["no key wait"]
+    job.type(b"\x1a")
+    problems += [] if job.awaits_key() and job.read(seconds=0.3).endswith(PROMPT) else ["the wait left single-key mode"]
+    job.type(b"q")
+    problems += [] if os.waitstatus_to_exitcode(job.wait()) == 2 and job.restored() else ["did not end as it was"]
+    report("Ctrl+Z where the job cannot stop leaves the wait for one key", "; ".join(problems))
+
+    job = Job([PELMODE], nonblocking=True)
+    job.read(PROMPT)
+    time.sleep(0.5)
+    try:
+        cpu = sum(int(field) for field in open(f"/proc/{job.job}/stat").read().split(") ")[1].split()[11:13])
+    except FileNotFoundError:
+        cpu = None
+    problems = [] if cpu is not None and cpu < 10 else [f"returned at once or spun ({cpu} ticks)"]
+    job.type(b"q")
+    problems += [] if os.waitstatus_to_exitcode(job.wait()) == 2 else ["did not end"]
+    problems += [] if fcntl.fcntl(job.slave, fcntl.F_GETFL) & os.O_NONBLOCK else ["flags not restored"]
+    report("a non-blocking terminal is waited on without spinning", "; ".join(problems))
 
 
 def arrow_key():
@@ -123,6 +160,7 @@ def key_and_signals():
 
 
 key_and_signals()
+unusual_inputs()
 arrow_key()
 print(f"{results['passed']} passed, {results['failed']} failed")
 sys.exit(1 if results["failed"] else 0)
