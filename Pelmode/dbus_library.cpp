@@ -26,6 +26,9 @@ std::optional<SdBus> Load() {
       Find(library, "sd_bus_open_user", &bus.open_user) &&
       Find(library, "sd_bus_flush_close_unref", &bus.flush_close_unref) &&
       Find(library, "sd_bus_is_open", &bus.is_open) && Find(library, "sd_bus_call", &bus.call) &&
+      Find(library, "sd_bus_set_method_call_timeout", &bus.set_method_call_timeout) &&
+      Find(library, "sd_bus_match_signal", &bus.match_signal) &&
+      Find(library, "sd_bus_process", &bus.process) &&
       Find(library, "sd_bus_call_method", &bus.call_method) &&
       Find(library, "sd_bus_error_free", &bus.error_free) &&
       Find(library, "sd_bus_error_has_name", &bus.error_has_name) &&

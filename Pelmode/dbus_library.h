@@ -11,6 +11,9 @@ struct SdBus {
   decltype(&::sd_bus_open_user) open_user;
   decltype(&::sd_bus_flush_close_unref) flush_close_unref;
   decltype(&::sd_bus_is_open) is_open;
+  decltype(&::sd_bus_set_method_call_timeout) set_method_call_timeout;
+  decltype(&::sd_bus_match_signal) match_signal;
+  decltype(&::sd_bus_process) process;
   decltype(&::sd_bus_call) call;
   decltype(&::sd_bus_call_method) call_method;
   decltype(&::sd_bus_error_free) error_free;

@@ -2,8 +2,11 @@
 // GetCurrentState reads the monitors, ApplyMonitorsConfig with the temporary
 // method changes them, and nothing is written to monitors.xml.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+
+#include "deadline.h"
 
 #include "linux_layout_memory.h"
 #include "linux_displays.h"
@@ -183,40 +186,82 @@ std::string MemoryName() {
   return std::string("mutter-") + (wayland && *wayland ? wayland : "session");
 }
 
+// Reads and changes done meanwhile by another client: a MonitorsChanged
+// seen before the apply goes out makes the change planned again, this many
+// times in all.
+constexpr int kTries = 3;
+
+const char kWho[] = "Mutter on the session bus";
+
 class MutterDisplay final : public Display {
  public:
-  explicit MutterDisplay(Bus bus) : bus_(std::move(bus)) { readable_ = Read(); }
+  explicit MutterDisplay(Bus bus);
   std::optional<DisplayMode> QueryCurrentMode() override;
   ApplyResult ApplyMode(std::uint32_t width_px, std::uint32_t height_px) override;
 
  private:
   bool Read();
+  bool ChangedSinceRead();
   ApplyResult ApplyOnce(std::uint32_t width_px, std::uint32_t height_px, bool* stale);
   int AppendLogicalMonitors(sd_bus_message* m, const Plan& plan) const;
+  ApplyResult CallFailure(int r, const BusError& error, bool asked_change) const;
 
   Bus bus_;
+  sd_bus_slot* watch_ = nullptr;  // owned by the bus
+  bool changed_ = false;
   State state_;
   bool readable_ = false;
-  std::string read_error_;
+  ApplyResult unreadable_;
 };
+
+MutterDisplay::MutterDisplay(Bus bus) : bus_(std::move(bus)) {
+  static const sd_bus_message_handler_t kOnChange = [](sd_bus_message*, void* data, sd_bus_error*) {
+    *static_cast<bool*>(data) = true;
+    return 0;
+  };
+  // Watched before the first read, so no change after it goes unseen.
+  const int r = Sd().match_signal(bus_.get(), &watch_, kService, kPath, kService,
+                                  "MonitorsChanged", kOnChange, &changed_);
+  if (r < 0) {
+    unreadable_ = CallFailure(r, BusError(), false);
+    return;
+  }
+  readable_ = Read();
+}
+
+ApplyResult MutterDisplay::CallFailure(int r, const BusError& error, bool asked_change) const {
+  if (r == -ETIMEDOUT) {
+    return {asked_change ? ApplyError::kNoAnswerAfterRequest : ApplyError::kNoAnswer, kWho};
+  }
+  if (!Sd().is_open(bus_.get())) return {ApplyError::kConnectionLost, {}};
+  return {ApplyError::kCompositorRefused, error.Text()};
+}
 
 bool MutterDisplay::Read() {
   BusError error;
   sd_bus_message* raw = nullptr;
   state_ = {};
+  changed_ = false;
   const int r = Sd().call_method(bus_.get(), kService, kPath, kService, "GetCurrentState",
-                                   error.get(), &raw, "");
+                                 error.get(), &raw, "");
   const Message reply(raw);
   if (r < 0) {
-    read_error_ = error.Text();
+    unreadable_ = CallFailure(r, error, false);
     return false;
   }
   if (ReadState(reply.get(), &state_) < 0) {
-    read_error_ = "GetCurrentState answered in an unknown form";
+    unreadable_ = {ApplyError::kCompositorRefused, "GetCurrentState answered in an unknown form"};
     return false;
   }
   PlaceOutputs(&state_);
   return true;
+}
+
+// Handles what the bus has brought so far, without waiting.
+bool MutterDisplay::ChangedSinceRead() {
+  while (Sd().process(bus_.get(), nullptr) > 0) {
+  }
+  return changed_;
 }
 
 std::optional<DisplayMode> MutterDisplay::QueryCurrentMode() {
@@ -224,11 +269,14 @@ std::optional<DisplayMode> MutterDisplay::QueryCurrentMode() {
   return CurrentOutputMode(state_.outputs);
 }
 
+// Mutter's serial moves only on hot-plug, so a change another client made
+// since the read shows as MonitorsChanged; one made after the last look and
+// before Mutter takes the apply is not seen.
 ApplyResult MutterDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_px) {
-  // A stale serial means the monitors changed since they were read: read
-  // them again and try once more.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!readable_) return {ApplyError::kCompositorRefused, read_error_};
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    if (readable_ && ChangedSinceRead()) readable_ = Read();
+    if (!readable_) return unreadable_;
+    if (ChangedSinceRead()) continue;
     bool stale = false;
     const ApplyResult result = ApplyOnce(width_px, height_px, &stale);
     if (!stale) return result;
@@ -291,29 +339,34 @@ ApplyResult MutterDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t heigh
     return {};
   }
   *stale = error.Is(SD_BUS_ERROR_ACCESS_DENIED) && error.Text().find("stale") != std::string::npos;
-  if (!Sd().is_open(bus_.get())) return {ApplyError::kConnectionLost, {}};
-  return {ApplyError::kCompositorRefused, error.Text()};
+  return CallFailure(r, error, true);
 }
 
-bool HasOwner(sd_bus* bus, const char* name) {
+// The process that owns the name: 0 when nobody does, -1 when the bus did
+// not answer.
+pid_t OwnerOf(sd_bus* bus, const char* name) {
   BusError error;
   sd_bus_message* raw = nullptr;
   const int r = Sd().call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                   "org.freedesktop.DBus", "NameHasOwner", error.get(), &raw,
-                                   "s", name);
+                                 "org.freedesktop.DBus", "GetConnectionUnixProcessID",
+                                 error.get(), &raw, "s", name);
   const Message reply(raw);
-  int owned = 0;
-  return r >= 0 && Sd().message_read(reply.get(), "b", &owned) >= 0 && owned;
+  if (r == -ETIMEDOUT) return -1;
+  std::uint32_t pid = 0;
+  return r >= 0 && Sd().message_read(reply.get(), "u", &pid) >= 0 ? pid_t(pid) : 0;
 }
 
 }  // namespace
 
-std::unique_ptr<Display> OpenMutterDisplay() {
+std::unique_ptr<Display> OpenMutterDisplay(pid_t compositor) {
   if (!SessionBusNamed() || LoadSdBus() == nullptr) return nullptr;
   sd_bus* raw = nullptr;
   if (Sd().open_user(&raw) < 0) return nullptr;
   Bus bus(raw);
-  if (!HasOwner(bus.get(), kService)) return nullptr;
+  Sd().set_method_call_timeout(bus.get(), std::uint64_t(kAnswerTimeoutS) * 1000000);
+  const pid_t owner = OwnerOf(bus.get(), kService);
+  if (owner < 0) return UnusableDisplay({ApplyError::kNoAnswer, "the session bus"});
+  if (owner == 0 || (compositor != 0 && owner != compositor)) return nullptr;
   return std::make_unique<MutterDisplay>(std::move(bus));
 }
 

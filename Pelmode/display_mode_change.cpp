@@ -19,6 +19,7 @@ void PrintCurrentMode(const std::optional<DisplayMode>& mode, TextSink& out) {
 
 bool ChangeDisplayMode(Display& display, std::uint32_t width_px,
                        std::uint32_t height_px, TextSink& out, TextSink& err) {
+  if (const std::string notice = display.Notice(); !notice.empty()) WriteLine(err, notice);
   PrintCurrentMode(display.QueryCurrentMode(), out);
   // Flushed before the apply: the screen may go dark while it runs.
   WriteLine(out << "Target: " << width_px << "x" << height_px, "");

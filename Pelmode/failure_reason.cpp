@@ -1,5 +1,6 @@
 #include "failure_reason.h"
 
+#include "deadline.h"
 #include "disp_change.h"
 
 namespace pelmode {
@@ -10,8 +11,6 @@ const char* FixedReason(ApplyError error) {
   switch (error) {
     case ApplyError::kNone:
       return "nothing failed";
-    case ApplyError::kDisplayUnset:
-      return "no display is set (DISPLAY is not set)";
     case ApplyError::kDisplayEmpty:
       return "no display is set (DISPLAY is empty)";
     case ApplyError::kNoRandr:
@@ -22,9 +21,8 @@ const char* FixedReason(ApplyError error) {
       return "the display server refused the change";
     case ApplyError::kConnectionLost:
       return "the connection to the display server was lost";
-    case ApplyError::kWaylandSession:
-      return "this is a Wayland session; change the display mode in the "
-             "compositor's settings";
+    case ApplyError::kNoDisplay:
+      return "no display is set (neither WAYLAND_DISPLAY nor DISPLAY)";
     default:
       return nullptr;
   }
@@ -62,6 +60,22 @@ void WriteFailureReason(TextSink& sink, const ApplyResult& result,
     WriteSystemRefusal(sink, result.code);
   } else if (result.error == ApplyError::kCannotOpenDisplay) {
     sink << "cannot open display \"" << result.detail << "\"";
+  } else if (result.error == ApplyError::kNoSuchScreen) {
+    sink << "the display server of \"" << result.detail << "\" has no such screen";
+  } else if (result.error == ApplyError::kConnectionRefused) {
+    sink << "the display server of \"" << result.detail
+         << "\" refused the connection (is XAUTHORITY right?)";
+  } else if (result.error == ApplyError::kWaylandSession) {
+    sink << "this is a Wayland session (\"" << result.detail
+         << "\"); change the display mode in the compositor's settings";
+  } else if (result.error == ApplyError::kWaylandUnreachable) {
+    sink << "the Wayland display " << result.detail << ", and DISPLAY is not set";
+  } else if (result.error == ApplyError::kWaylandSocketRefused) {
+    sink << result.detail;
+  } else if (result.error == ApplyError::kNoAnswer ||
+             result.error == ApplyError::kNoAnswerAfterRequest) {
+    sink << result.detail << " did not answer within " << std::uint32_t(kAnswerTimeoutS) << " s";
+    if (result.error == ApplyError::kNoAnswerAfterRequest) sink << "; the change may still be made";
   } else if (result.error == ApplyError::kMirrorNotOffered) {
     sink << "the mirrored output " << result.detail << " does not offer " << width_px << "x"
          << height_px;

@@ -22,7 +22,6 @@ enum class ApplyError {
   kRestartRequired,
   kDriverFailed,
   kSystemRefused,
-  kDisplayUnset,
   kDisplayEmpty,
   kCannotOpenDisplay,
   kNoRandr,
@@ -34,13 +33,24 @@ enum class ApplyError {
   kCompositorRefused,
   kConnectionLost,
   kWaylandSession,
+  kNoDisplay,
+  kWaylandUnreachable,
+  kWaylandSocketRefused,
+  kNoSuchScreen,
+  kConnectionRefused,
+  kNoAnswer,
+  kNoAnswerAfterRequest,
 };
 
 struct ApplyResult {
   ApplyError error = ApplyError::kNone;
-  // The display name for kCannotOpenDisplay, the output's name for
-  // kMirrorNotOffered, the size needed for kScreenTooLarge, the compositor's
-  // reason, where it gives one, for kCompositorRefused; empty otherwise.
+  // The display name for kCannotOpenDisplay, kNoSuchScreen and
+  // kConnectionRefused, the output's name for kMirrorNotOffered, the size
+  // needed for kScreenTooLarge, the compositor's reason, where it gives one,
+  // for kCompositorRefused, the compositor's socket for kWaylandSession, the
+  // Wayland display and why for kWaylandUnreachable, the whole reason for
+  // kWaylandSocketRefused, what did not answer for kNoAnswer and
+  // kNoAnswerAfterRequest; empty otherwise.
   std::string detail;
   long code = 0;  // the system's result for kSystemRefused
 
@@ -55,6 +65,9 @@ class Display {
   // A dynamic change: nothing is stored as the display's saved setting.
   virtual ApplyResult ApplyMode(std::uint32_t width_px,
                                 std::uint32_t height_px) = 0;
+  // A remark on how the display was chosen, for standard error before the
+  // first line; empty when there is none.
+  virtual std::string Notice() const { return {}; }
 };
 
 // The display the program runs on. Failing to reach it is not an error here:

@@ -16,6 +16,9 @@ namespace {
 constexpr std::uint32_t kDeviceVersion = 2;
 constexpr std::uint32_t kManagementVersion = 3;
 constexpr std::uint32_t kOrderVersion = 1;
+// Applies that fail while another client changes the outputs are tried
+// again, this many times in all.
+constexpr int kTries = 3;
 
 struct Device;
 
@@ -29,6 +32,7 @@ struct Device {
   kde_output_device_v2* proxy = nullptr;
   Output output;
   std::vector<std::unique_ptr<Mode>> modes;
+  unsigned dones = 0;  // each ends a description, the first or a change
 };
 
 OutputMode& InfoOf(void* data) {
@@ -74,7 +78,7 @@ void OnEnabled(void* data, kde_output_device_v2*, std::int32_t enabled) {
 void OnName(void* data, kde_output_device_v2*, const char* name) { OutputOf(data).name = name; }
 void OnText(void*, kde_output_device_v2*, const char*) {}
 void OnNumber(void*, kde_output_device_v2*, std::uint32_t) {}
-void OnDone(void*, kde_output_device_v2*) {}
+void OnDone(void* data, kde_output_device_v2*) { ++static_cast<Device*>(data)->dones; }
 const kde_output_device_v2_listener kDeviceListener = {
     OnGeometry, OnCurrentMode, OnMode,   OnDone,   OnScale,   OnText,   OnEnabled, OnText,
     OnText,     OnText,        OnNumber, OnNumber, OnNumber, OnNumber, OnName};
@@ -106,6 +110,8 @@ class KdeDisplay final : public Display {
 
  private:
   std::vector<Output> Outputs() const;
+  unsigned Dones() const;
+  ApplyResult ApplyOnce(std::uint32_t width_px, std::uint32_t height_px, Outcome* outcome);
 
   std::unique_ptr<wayland::Connection> connection_;
   kde_output_management_v2* management_;
@@ -113,6 +119,7 @@ class KdeDisplay final : public Display {
   Order order_;
   std::vector<std::unique_ptr<Device>> devices_;
   bool readable_ = false;
+  ApplyResult unreadable_;
 };
 
 KdeDisplay::KdeDisplay(std::unique_ptr<wayland::Connection> connection,
@@ -135,7 +142,8 @@ KdeDisplay::KdeDisplay(std::unique_ptr<wayland::Connection> connection,
   }
   // The first round trip delivers the devices' events, the second those of
   // the modes they announced.
-  readable_ = connection_->Roundtrip() && connection_->Roundtrip();
+  readable_ = connection_->Roundtrip(Deadline()) && connection_->Roundtrip(Deadline());
+  if (!readable_) unreadable_ = connection_->WaitFailure(false);
 }
 
 KdeDisplay::~KdeDisplay() {
@@ -156,14 +164,36 @@ std::vector<Output> KdeDisplay::Outputs() const {
   return outputs;
 }
 
+unsigned KdeDisplay::Dones() const {
+  unsigned dones = 0;
+  for (const auto& device : devices_) dones += device->dones;
+  return dones;
+}
+
 std::optional<DisplayMode> KdeDisplay::QueryCurrentMode() {
   if (!readable_) return std::nullopt;
   return CurrentOutputMode(Outputs());
 }
 
-// Only what changes goes in the configuration: the new modes and places.
+// kwin answers only "failed": where the outputs changed meanwhile, the
+// failure may be theirs, and the change is planned again on their new state.
 ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_px) {
-  if (!readable_) return {ApplyError::kConnectionLost, {}};
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    if (!readable_) return unreadable_;
+    const unsigned dones = Dones();
+    Outcome outcome = Outcome::kPending;
+    const ApplyResult result = ApplyOnce(width_px, height_px, &outcome);
+    if (outcome != Outcome::kFailed) return result;
+    if (!connection_->Roundtrip(Deadline())) return connection_->WaitFailure(false);
+    if (Dones() == dones) return result;
+  }
+  return {ApplyError::kCompositorRefused, "the outputs kept changing"};
+}
+
+// Only what changes goes in the configuration: the new modes, places and
+// scales.
+ApplyResult KdeDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
+                                  Outcome* outcome) {
   const std::vector<Output> outputs = Outputs();
   const std::string display = "wayland-" + connection_->name();
   Plan plan;
@@ -172,8 +202,7 @@ ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_p
   if (!planned.ok()) return planned;
   kde_output_configuration_v2* configuration =
       kde_output_management_v2_create_configuration(management_);
-  Outcome outcome = Outcome::kPending;
-  kde_output_configuration_v2_add_listener(configuration, &kConfigurationListener, &outcome);
+  kde_output_configuration_v2_add_listener(configuration, &kConfigurationListener, outcome);
   for (std::size_t i = 0; i < devices_.size(); ++i) {
     if (!outputs[i].enabled) continue;
     kde_output_device_v2* device = devices_[i]->proxy;
@@ -189,11 +218,11 @@ ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_p
     }
   }
   kde_output_configuration_v2_apply(configuration);
-  const bool connected =
-      connection_->RoundtripUntil([&outcome] { return outcome != Outcome::kPending; });
+  const bool answered = connection_->DispatchUntil(
+      [outcome] { return *outcome != Outcome::kPending; }, Deadline());
   kde_output_configuration_v2_destroy(configuration);
-  if (!connected) return {ApplyError::kConnectionLost, {}};
-  if (outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
+  if (!answered) return connection_->WaitFailure(true);
+  if (*outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
   WriteLayoutMemory(display, LayoutMemory(outputs, plan));
   return {};
 }

@@ -12,6 +12,9 @@ namespace {
 
 // Every event up to this version has a handler; a newer one would abort.
 constexpr std::uint32_t kManagerVersion = 4;
+// Applies cancelled because another client changed the outputs meanwhile
+// are tried again, this many times in all.
+constexpr int kTries = 3;
 
 struct Head;
 
@@ -97,7 +100,7 @@ class WlrDisplay final : public Display {
   ApplyResult ApplyMode(std::uint32_t width_px, std::uint32_t height_px) override;
 
  private:
-  bool ReadConfiguration();
+  bool AwaitDoneAfter(unsigned dones);
   std::vector<Head*> LiveHeads() const;
   std::vector<Output> OutputsOf(const std::vector<Head*>& heads) const;
   ApplyResult ApplyOnce(std::uint32_t width_px, std::uint32_t height_px, Outcome* outcome);
@@ -112,8 +115,9 @@ class WlrDisplay final : public Display {
   zwlr_output_manager_v1* manager_;
   std::vector<std::unique_ptr<Head>> heads_;
   std::uint32_t serial_ = 0;
-  bool done_ = false;
+  unsigned dones_ = 0;  // the manager's done events so far
   bool readable_ = false;
+  ApplyResult unreadable_;
 };
 
 WlrDisplay::WlrDisplay(std::unique_ptr<wayland::Connection> connection,
@@ -123,7 +127,7 @@ WlrDisplay::WlrDisplay(std::unique_ptr<wayland::Connection> connection,
           connection_->Bind(manager, &zwlr_output_manager_v1_interface, kManagerVersion))) {
   static const zwlr_output_manager_v1_listener kListener = {OnHead, OnDone, OnManagerFinished};
   zwlr_output_manager_v1_add_listener(manager_, &kListener, this);
-  readable_ = ReadConfiguration();
+  readable_ = AwaitDoneAfter(0);
 }
 
 WlrDisplay::~WlrDisplay() {
@@ -143,17 +147,22 @@ void WlrDisplay::OnHead(void* data, zwlr_output_manager_v1*, zwlr_output_head_v1
 
 void WlrDisplay::OnDone(void* data, zwlr_output_manager_v1*, std::uint32_t serial) {
   static_cast<WlrDisplay*>(data)->serial_ = serial;
-  static_cast<WlrDisplay*>(data)->done_ = true;
+  ++static_cast<WlrDisplay*>(data)->dones_;
 }
 
 void WlrDisplay::OnManagerFinished(void* data, zwlr_output_manager_v1*) {
   static_cast<WlrDisplay*>(data)->readable_ = false;
+  static_cast<WlrDisplay*>(data)->unreadable_ = {ApplyError::kConnectionLost, {}};
 }
 
-// Waits for the manager's done: until then the heads are half described.
-bool WlrDisplay::ReadConfiguration() {
-  done_ = false;
-  return connection_->RoundtripUntil([this] { return done_; });
+// Waits for a done newer than the `dones`-th: until then the heads are half
+// described. It may be here already.
+bool WlrDisplay::AwaitDoneAfter(unsigned dones) {
+  if (connection_->DispatchUntil([this, dones] { return dones_ > dones; }, Deadline())) {
+    return true;
+  }
+  unreadable_ = connection_->WaitFailure(false);
+  return false;
 }
 
 std::vector<Head*> WlrDisplay::LiveHeads() const {
@@ -175,16 +184,18 @@ std::optional<DisplayMode> WlrDisplay::QueryCurrentMode() {
   return CurrentOutputMode(OutputsOf(LiveHeads()));
 }
 
+// Cancelled means another client changed the outputs after they were read:
+// their new state comes with a done, and the change is planned again on it.
 ApplyResult WlrDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_px) {
-  // Cancelled means the outputs changed meanwhile: read them again, once.
-  for (int attempt = 0; readable_ && attempt < 2; ++attempt) {
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    if (!readable_) return unreadable_;
+    const unsigned dones = dones_;
     Outcome outcome = Outcome::kPending;
     const ApplyResult result = ApplyOnce(width_px, height_px, &outcome);
     if (outcome != Outcome::kCancelled) return result;
-    readable_ = ReadConfiguration();
+    readable_ = readable_ && AwaitDoneAfter(dones);
   }
-  return {readable_ ? ApplyError::kCompositorRefused : ApplyError::kConnectionLost,
-          readable_ ? "the outputs kept changing" : ""};
+  return {ApplyError::kCompositorRefused, "the outputs kept changing"};
 }
 
 // Every head goes in the configuration: enabled ones with their mode and
@@ -223,11 +234,11 @@ ApplyResult WlrDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_p
   std::vector<wl_proxy*> made;
   Configure(configuration, heads, plan, &made);
   zwlr_output_configuration_v1_apply(configuration);
-  const bool connected =
-      connection_->RoundtripUntil([outcome] { return *outcome != Outcome::kPending; });
+  const bool answered = connection_->DispatchUntil(
+      [outcome] { return *outcome != Outcome::kPending; }, Deadline());
   zwlr_output_configuration_v1_destroy(configuration);
   for (wl_proxy* proxy : made) wl_proxy_destroy(proxy);
-  if (!connected) return {ApplyError::kConnectionLost, {}};
+  if (!answered) return connection_->WaitFailure(true);
   if (*outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
   if (*outcome == Outcome::kSucceeded) WriteLayoutMemory(display, LayoutMemory(outputs, plan));
   return {};

@@ -1,5 +1,12 @@
 #include "x11_configuration.h"
 
+#include <poll.h>
+#include <xcb/xcbext.h>
+
+#include <cerrno>
+
+#include "deadline.h"
+
 namespace pelmode::x11 {
 namespace {
 
@@ -67,8 +74,34 @@ ApplyError RequestError(xcb_connection_t* connection,
                                               : ApplyError::kServerRefused;
 }
 
+void* AwaitReply(xcb_connection_t* connection, unsigned int sequence,
+                 xcb_generic_error_t** error, ApplyError* failure) {
+  xcb_flush(connection);
+  const Deadline deadline;
+  for (;;) {
+    void* reply = nullptr;
+    if (xcb_poll_for_reply(connection, sequence, &reply, error)) return reply;
+    if (xcb_connection_has_error(connection)) break;
+    pollfd fd = {xcb_get_file_descriptor(connection), POLLIN, 0};
+    const int ready = poll(&fd, 1, deadline.RemainingMs());
+    if (ready == 0) {
+      *failure = ApplyError::kNoAnswer;
+      return nullptr;
+    }
+    if (ready < 0 && errno != EINTR) break;
+  }
+  *failure = ApplyError::kConnectionLost;
+  return nullptr;
+}
+
+// A request without a reply is known to be done once a later one is
+// answered; then xcb_request_check no longer waits.
 ApplyError CheckRequest(xcb_connection_t* connection,
                         xcb_void_cookie_t cookie) {
+  ApplyError failure = ApplyError::kNone;
+  const auto sync = TakeReply(connection, xcb_get_input_focus_reply,
+                              xcb_get_input_focus(connection), &failure);
+  if (failure == ApplyError::kNoAnswer) return failure;
   xcb_generic_error_t* error = xcb_request_check(connection, cookie);
   if (!error && !xcb_connection_has_error(connection)) return ApplyError::kNone;
   return RequestError(connection, error);

@@ -31,15 +31,26 @@ using PanningReply = xcb_randr_get_panning_reply_t;
 // Frees the error; a lost connection is told from a refused request.
 ApplyError RequestError(xcb_connection_t* connection, xcb_generic_error_t* error);
 
-// Collects one reply; the first failure of a batch is the one kept.
+// Waits, until the deadline, for the answer to request `sequence`: the reply
+// (or null and `error`), or null with `failure` set to kNoAnswer or
+// kConnectionLost.
+void* AwaitReply(xcb_connection_t* connection, unsigned int sequence,
+                 xcb_generic_error_t** error, ApplyError* failure);
+
+// Collects one reply; the first failure of a batch is the one kept, and
+// after a server that did not answer nothing more is waited for.
 template <typename ReplyFunction, typename Cookie>
 auto TakeReply(xcb_connection_t* connection, ReplyFunction reply_function,
                Cookie cookie, ApplyError* first_error) {
   xcb_generic_error_t* error = nullptr;
   using T = std::remove_pointer_t<decltype(reply_function(connection, cookie,
                                                           &error))>;
-  Reply<T> reply(reply_function(connection, cookie, &error));
-  if (!reply && *first_error == ApplyError::kNone) {
+  if (*first_error == ApplyError::kNoAnswer) return Reply<T>();
+  ApplyError failure = ApplyError::kNone;
+  Reply<T> reply(static_cast<T*>(AwaitReply(connection, cookie.sequence, &error, &failure)));
+  if (failure != ApplyError::kNone) {
+    *first_error = failure;
+  } else if (!reply && *first_error == ApplyError::kNone) {
     *first_error = RequestError(connection, error);
   } else {
     std::free(error);

@@ -1,7 +1,17 @@
 // X11 display through RandR 1.3 over xcb: xcb hands every request's error back
 // to the caller, where Xlib's default handlers would print and exit.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <mutex>
+#include <thread>
+
+#include "deadline.h"
 
 #include "linux_displays.h"
 #include "x11_configuration.h"
@@ -12,10 +22,12 @@ namespace {
 
 using namespace x11;
 
+// xcb_connect waits for the server's greeting without a deadline, so it runs
+// on a thread of its own, left behind when the server never answers.
 class Connection {
  public:
-  explicit Connection(const char* name)
-      : connection_(xcb_connect(name, &screen_number_)) {}
+  // Empty when the server did not answer within the deadline.
+  static std::unique_ptr<Connection> Within(const char* name);
   ~Connection() { xcb_disconnect(connection_); }
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -24,9 +36,58 @@ class Connection {
   int screen_number() const { return screen_number_; }
 
  private:
-  int screen_number_ = 0;  // written by xcb_connect, so declared first
+  Connection(xcb_connection_t* connection, int screen_number)
+      : connection_(connection), screen_number_(screen_number) {}
+
   xcb_connection_t* connection_;
+  int screen_number_;
 };
+
+std::unique_ptr<Connection> Connection::Within(const char* name) {
+  struct Attempt {
+    std::mutex lock;
+    std::condition_variable finished;
+    xcb_connection_t* connection = nullptr;
+    int screen_number = 0;
+    bool done = false;
+  };
+  const auto attempt = std::make_shared<Attempt>();
+  std::thread([attempt, name = std::string(name)] {
+    int screen_number = 0;
+    xcb_connection_t* connection = xcb_connect(name.c_str(), &screen_number);
+    const std::lock_guard<std::mutex> hold(attempt->lock);
+    attempt->connection = connection;
+    attempt->screen_number = screen_number;
+    attempt->done = true;
+    attempt->finished.notify_one();
+  }).detach();
+  std::unique_lock<std::mutex> hold(attempt->lock);
+  if (!attempt->finished.wait_for(hold, std::chrono::seconds(kAnswerTimeoutS),
+                                  [&] { return attempt->done; })) {
+    return nullptr;
+  }
+  return std::unique_ptr<Connection>(new Connection(attempt->connection, attempt->screen_number));
+}
+
+// Whether a local display's socket takes connections: then a refused
+// connection was the server's own refusal.
+bool LocalServerListens(const char* name) {
+  char* host = nullptr;
+  int display = 0;
+  if (!xcb_parse_display(name, &host, &display, nullptr)) return false;
+  const bool local = *host == '\0' || std::strcmp(host, "unix") == 0;
+  std::free(host);
+  if (!local) return false;
+  const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const bool listens =
+      fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (fd >= 0) close(fd);
+  return listens;
+}
 
 // Keeps other clients from seeing the screen and the CRTCs half changed.
 class ServerGrab {
@@ -55,12 +116,14 @@ constexpr char kMemoryProperty[] = "_PELMODE_LAYOUT";
 
 class X11Display final : public Display {
  public:
-  X11Display();
+  explicit X11Display(std::string notice);
   std::optional<DisplayMode> QueryCurrentMode() override;
   ApplyResult ApplyMode(std::uint32_t width_px,
                         std::uint32_t height_px) override;
+  std::string Notice() const override { return notice_; }
 
  private:
+  ApplyResult Result(ApplyError error) const;
   ApplyError Connect(const char* name);
   ApplyError CheckRandr();
   bool IsWaylandSession(const Snapshot& snap, const std::string& target);
@@ -75,7 +138,8 @@ class X11Display final : public Display {
   void Restore(const Snapshot& snap, const std::vector<CrtcChange>& made);
   void Remember(const std::string& memory);
 
-  std::optional<Connection> connection_;
+  std::string notice_;
+  std::unique_ptr<Connection> connection_;
   // The configuration the query read, kept for the change.
   std::optional<Snapshot> read_;
   ApplyError open_error_ = ApplyError::kNone;
@@ -86,12 +150,16 @@ class X11Display final : public Display {
   // Exists only where some client made it, as Xwayland does.
   xcb_atom_t emulation_atom_ = XCB_NONE;
   xcb_atom_t memory_atom_ = XCB_NONE;
+  // Once a change request is on its way, a server that stops answering may
+  // still make it.
+  bool asked_change_ = false;
 };
 
-X11Display::X11Display() {
+// Only opened where DISPLAY is set.
+X11Display::X11Display(std::string notice) : notice_(std::move(notice)) {
   const char* name = std::getenv("DISPLAY");
   if (name == nullptr || *name == '\0') {
-    open_error_ = name ? ApplyError::kDisplayEmpty : ApplyError::kDisplayUnset;
+    open_error_ = ApplyError::kDisplayEmpty;
     return;
   }
   display_name_ = name;
@@ -99,15 +167,40 @@ X11Display::X11Display() {
   if (open_error_ == ApplyError::kNone) open_error_ = CheckRandr();
 }
 
+ApplyResult X11Display::Result(ApplyError error) const {
+  switch (error) {
+    case ApplyError::kNoAnswer:
+      return {asked_change_ ? ApplyError::kNoAnswerAfterRequest : error,
+              "the display server \"" + display_name_ + "\""};
+    case ApplyError::kCannotOpenDisplay:
+    case ApplyError::kNoSuchScreen:
+    case ApplyError::kConnectionRefused:
+      return {error, display_name_};
+    default:
+      return {error, {}};
+  }
+}
+
 ApplyError X11Display::Connect(const char* name) {
-  connection_.emplace(name);
+  connection_ = Connection::Within(name);
+  if (!connection_) return ApplyError::kNoAnswer;
   xcb_connection_t* c = connection_->get();
-  if (xcb_connection_has_error(c)) return ApplyError::kCannotOpenDisplay;
+  switch (xcb_connection_has_error(c)) {
+    case 0:
+      break;
+    case XCB_CONN_CLOSED_INVALID_SCREEN:
+      return ApplyError::kNoSuchScreen;
+    case XCB_CONN_ERROR:
+      return LocalServerListens(name) ? ApplyError::kConnectionRefused
+                                      : ApplyError::kCannotOpenDisplay;
+    default:
+      return ApplyError::kCannotOpenDisplay;
+  }
   xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
   for (int i = 0; i < connection_->screen_number() && it.rem > 0; ++i) {
     xcb_screen_next(&it);
   }
-  if (it.rem == 0) return ApplyError::kCannotOpenDisplay;  // no such screen
+  if (it.rem == 0) return ApplyError::kNoSuchScreen;
   root_ = it.data->root;
   reference_px_ = {it.data->width_in_pixels, it.data->height_in_pixels};
   reference_mm_ = {it.data->width_in_millimeters,
@@ -117,6 +210,12 @@ ApplyError X11Display::Connect(const char* name) {
 
 ApplyError X11Display::CheckRandr() {
   xcb_connection_t* c = connection_->get();
+  // xcb_get_extension_data waits without a deadline: the answer it needs is
+  // made to arrive first.
+  xcb_prefetch_extension_data(c, &xcb_randr_id);
+  if (const ApplyError e = CheckRequest(c, xcb_no_operation_checked(c)); e != ApplyError::kNone) {
+    return e;
+  }
   const xcb_query_extension_reply_t* extension =
       xcb_get_extension_data(c, &xcb_randr_id);
   if (extension == nullptr || !extension->present) {
@@ -160,13 +259,13 @@ std::optional<DisplayMode> X11Display::QueryCurrentMode() {
 // request for every output and CRTC.
 ApplyResult X11Display::ApplyMode(std::uint32_t width_px,
                                   std::uint32_t height_px) {
-  if (open_error_ != ApplyError::kNone) return {open_error_, display_name_};
+  if (open_error_ != ApplyError::kNone) return Result(open_error_);
   xcb_connection_t* c = connection_->get();
   const ServerGrab grab(c);
   ApplyError error = ApplyError::kNone;
   if (!read_ || !StillCurrent(c, root_, *read_, &error)) {
     if (error == ApplyError::kNone) read_ = LoadSnapshot(c, root_, memory_atom_, &error);
-    if (error != ApplyError::kNone) return {error, {}};
+    if (error != ApplyError::kNone) return Result(error);
   }
   return Change(*read_, width_px, height_px);
 }
@@ -188,7 +287,7 @@ ApplyResult X11Display::Change(const Snapshot& snap, std::uint32_t width_px,
   if (!requested.ok()) return requested;
   const ApplyError carried = Carry(snap, requests);
   if (carried == ApplyError::kNone) Remember(LayoutMemory(outputs.outputs, plan));
-  return {carried, {}};
+  return Result(carried);
 }
 
 ApplyError X11Display::SetScreenSize(ScreenSize size) {
@@ -197,6 +296,7 @@ ApplyError X11Display::SetScreenSize(ScreenSize size) {
     return ApplyError::kServerRefused;
   }
   xcb_connection_t* c = connection_->get();
+  asked_change_ = true;
   const auto mm_width = MillimetresAtSameDpi(
       size.width_px, reference_px_.width_px, reference_mm_.width_px);
   const auto mm_height = MillimetresAtSameDpi(
@@ -229,6 +329,7 @@ bool X11Display::IsWaylandSession(const Snapshot& snap, const std::string& targe
 
 ApplyError X11Display::SetCrtc(const Snapshot& snap, const CrtcChange& change) {
   xcb_connection_t* c = connection_->get();
+  asked_change_ = true;
   const CrtcReply& crtc = *snap.crtcs[change.crtc];
   ApplyError error = ApplyError::kNone;
   const auto reply = TakeReply(
@@ -276,12 +377,12 @@ ApplyError X11Display::Carry(const Snapshot& snap, const Requests& requests) {
   }
   std::vector<CrtcChange> made;
   if (const ApplyError e = CarryCrtcs(snap, requests, &made); e != ApplyError::kNone) {
-    Restore(snap, made);
+    if (e == ApplyError::kServerRefused) Restore(snap, made);
     return e;
   }
   if (covering == requests.screen) return ApplyError::kNone;
   const ApplyError e = SetScreenSize(requests.screen);
-  if (e != ApplyError::kNone) Restore(snap, made);
+  if (e == ApplyError::kServerRefused) Restore(snap, made);
   return e;
 }
 
@@ -325,6 +426,8 @@ void X11Display::Restore(const Snapshot& snap,
 
 }  // namespace
 
-std::unique_ptr<Display> OpenX11Display() { return std::make_unique<X11Display>(); }
+std::unique_ptr<Display> OpenX11Display(std::string notice) {
+  return std::make_unique<X11Display>(std::move(notice));
+}
 
 }  // namespace pelmode
