@@ -3,10 +3,14 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <type_traits>
+
+#include "deadline.h"
 
 namespace pelmode {
 namespace {
@@ -25,11 +29,14 @@ std::optional<SdBus> Load() {
   const bool found =
       Find(library, "sd_bus_open_user", &bus.open_user) &&
       Find(library, "sd_bus_flush_close_unref", &bus.flush_close_unref) &&
-      Find(library, "sd_bus_is_open", &bus.is_open) && Find(library, "sd_bus_call", &bus.call) &&
-      Find(library, "sd_bus_set_method_call_timeout", &bus.set_method_call_timeout) &&
-      Find(library, "sd_bus_match_signal", &bus.match_signal) &&
-      Find(library, "sd_bus_process", &bus.process) &&
-      Find(library, "sd_bus_call_method", &bus.call_method) &&
+      Find(library, "sd_bus_is_open", &bus.is_open) &&
+      Find(library, "sd_bus_match_signal_async", &bus.match_signal_async) &&
+      Find(library, "sd_bus_call_async", &bus.call_async) &&
+      Find(library, "sd_bus_process", &bus.process) && Find(library, "sd_bus_wait", &bus.wait) &&
+      Find(library, "sd_bus_error_copy", &bus.error_copy) &&
+      Find(library, "sd_bus_message_get_error", &bus.message_get_error) &&
+      Find(library, "sd_bus_message_ref", &bus.message_ref) &&
+      Find(library, "sd_bus_slot_unref", &bus.slot_unref) &&
       Find(library, "sd_bus_error_free", &bus.error_free) &&
       Find(library, "sd_bus_error_has_name", &bus.error_has_name) &&
       Find(library, "sd_bus_message_new_method_call", &bus.message_new_method_call) &&
@@ -61,6 +68,39 @@ bool SessionBusNamed() {
 const SdBus* LoadSdBus() {
   static const std::optional<SdBus> bus = Load();
   return bus ? &*bus : nullptr;
+}
+
+int CallWithin(sd_bus* bus, sd_bus_message* call, sd_bus_message** reply, sd_bus_error* error) {
+  const SdBus& sd = *LoadSdBus();
+  struct Answer {
+    const SdBus* sd;
+    sd_bus_message* message = nullptr;
+  } answer{&sd};
+  static const sd_bus_message_handler_t kOnAnswer = [](sd_bus_message* m, void* data,
+                                                       sd_bus_error*) {
+    Answer* answer = static_cast<Answer*>(data);
+    answer->message = answer->sd->message_ref(m);
+    return 0;
+  };
+  const Deadline deadline;
+  sd_bus_slot* slot = nullptr;  // owned by the bus once the answer is in
+  int r = sd.call_async(bus, &slot, call, kOnAnswer, &answer,
+                        std::uint64_t(kAnswerTimeoutS) * 2000000);  // ours comes first
+  while (r >= 0 && answer.message == nullptr) {
+    r = sd.process(bus, nullptr);
+    if (r > 0 || r < 0) continue;
+    if (deadline.RemainingMs() == 0) r = -ETIMEDOUT;
+    if (r == 0) r = sd.wait(bus, std::uint64_t(deadline.RemainingMs()) * 1000);
+  }
+  sd.slot_unref(slot);
+  if (r < 0) return r;
+  if (const sd_bus_error* failed = sd.message_get_error(answer.message)) {
+    sd.error_copy(error, failed);
+    sd.message_unref(answer.message);
+    return -EIO;
+  }
+  *reply = answer.message;
+  return 0;
 }
 
 }  // namespace pelmode

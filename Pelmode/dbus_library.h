@@ -11,11 +11,14 @@ struct SdBus {
   decltype(&::sd_bus_open_user) open_user;
   decltype(&::sd_bus_flush_close_unref) flush_close_unref;
   decltype(&::sd_bus_is_open) is_open;
-  decltype(&::sd_bus_set_method_call_timeout) set_method_call_timeout;
-  decltype(&::sd_bus_match_signal) match_signal;
+  decltype(&::sd_bus_match_signal_async) match_signal_async;
+  decltype(&::sd_bus_call_async) call_async;
   decltype(&::sd_bus_process) process;
-  decltype(&::sd_bus_call) call;
-  decltype(&::sd_bus_call_method) call_method;
+  decltype(&::sd_bus_wait) wait;
+  decltype(&::sd_bus_error_copy) error_copy;
+  decltype(&::sd_bus_message_get_error) message_get_error;
+  decltype(&::sd_bus_message_ref) message_ref;
+  decltype(&::sd_bus_slot_unref) slot_unref;
   decltype(&::sd_bus_error_free) error_free;
   decltype(&::sd_bus_error_has_name) error_has_name;
   decltype(&::sd_bus_message_new_method_call) message_new_method_call;
@@ -35,5 +38,10 @@ bool SessionBusNamed();
 
 // libsystemd's calls, loaded on first use; null when it cannot be loaded.
 const SdBus* LoadSdBus();
+
+// Sends the method call and waits for its answer until the deadline:
+// sd_bus_call would wait 90 s for a bus that never finishes the handshake.
+// The reply is set on success; -ETIMEDOUT when the deadline passed first.
+int CallWithin(sd_bus* bus, sd_bus_message* call, sd_bus_message** reply, sd_bus_error* error);
 
 }  // namespace pelmode

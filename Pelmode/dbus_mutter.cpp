@@ -64,6 +64,17 @@ struct State {
   bool physical_layout = false;
 };
 
+// Calls a method with no argument or one string, waiting until the deadline.
+int Call(sd_bus* bus, const char* service, const char* path, const char* interface,
+         const char* method, sd_bus_error* error, sd_bus_message** reply,
+         const char* argument = nullptr) {
+  sd_bus_message* raw = nullptr;
+  int r = Sd().message_new_method_call(bus, &raw, service, path, interface, method);
+  const Message call(raw);
+  if (r >= 0 && argument != nullptr) r = Sd().message_append(call.get(), "s", argument);
+  return r < 0 ? r : CallWithin(bus, call.get(), reply, error);
+}
+
 // Reads an a{sv}, handing each value to `read` with its key.
 template <typename Read>
 int ReadProperties(sd_bus_message* m, Read read) {
@@ -220,8 +231,8 @@ MutterDisplay::MutterDisplay(Bus bus) : bus_(std::move(bus)) {
     return 0;
   };
   // Watched before the first read, so no change after it goes unseen.
-  const int r = Sd().match_signal(bus_.get(), &watch_, kService, kPath, kService,
-                                  "MonitorsChanged", kOnChange, &changed_);
+  const int r = Sd().match_signal_async(bus_.get(), &watch_, kService, kPath, kService,
+                                        "MonitorsChanged", kOnChange, nullptr, &changed_);
   if (r < 0) {
     unreadable_ = CallFailure(r, BusError(), false);
     return;
@@ -242,8 +253,7 @@ bool MutterDisplay::Read() {
   sd_bus_message* raw = nullptr;
   state_ = {};
   changed_ = false;
-  const int r = Sd().call_method(bus_.get(), kService, kPath, kService, "GetCurrentState",
-                                 error.get(), &raw, "");
+  const int r = Call(bus_.get(), kService, kPath, kService, "GetCurrentState", error.get(), &raw);
   const Message reply(raw);
   if (r < 0) {
     unreadable_ = CallFailure(r, error, false);
@@ -332,7 +342,7 @@ ApplyResult MutterDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t heigh
   if (r < 0) return {ApplyError::kCompositorRefused, "the request could not be built"};
   BusError error;
   sd_bus_message* answer = nullptr;
-  r = Sd().call(bus_.get(), call.get(), 0, error.get(), &answer);
+  r = CallWithin(bus_.get(), call.get(), &answer, error.get());
   Sd().message_unref(answer);
   if (r >= 0) {
     WriteLayoutMemory(MemoryName(), LayoutMemory(state_.outputs, plan));
@@ -347,9 +357,8 @@ ApplyResult MutterDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t heigh
 pid_t OwnerOf(sd_bus* bus, const char* name) {
   BusError error;
   sd_bus_message* raw = nullptr;
-  const int r = Sd().call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                 "org.freedesktop.DBus", "GetConnectionUnixProcessID",
-                                 error.get(), &raw, "s", name);
+  const int r = Call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                     "GetConnectionUnixProcessID", error.get(), &raw, name);
   const Message reply(raw);
   if (r == -ETIMEDOUT) return -1;
   std::uint32_t pid = 0;
@@ -363,7 +372,6 @@ std::unique_ptr<Display> OpenMutterDisplay(pid_t compositor) {
   sd_bus* raw = nullptr;
   if (Sd().open_user(&raw) < 0) return nullptr;
   Bus bus(raw);
-  Sd().set_method_call_timeout(bus.get(), std::uint64_t(kAnswerTimeoutS) * 1000000);
   const pid_t owner = OwnerOf(bus.get(), kService);
   if (owner < 0) return UnusableDisplay({ApplyError::kNoAnswer, "the session bus"});
   if (owner == 0 || (compositor != 0 && owner != compositor)) return nullptr;

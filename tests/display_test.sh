@@ -331,7 +331,7 @@ test_mutter() {
   report "Mutter: the change back" "$(status_is 0)$(diff <(echo "$start") <(mutter_layout))"
   # gdb gives the first apply a serial Mutter never issued: it is refused as
   # stale, read again and applied.
-  under_gdb sd_bus_message_append 'set $rdx = 99' delete continue
+  under_gdb 'sd_bus_message_append if $_streq((char *) $rsi, "uu")' 'set $rdx = 99' delete continue
   expect "Mutter: a stale serial read again" 0 '1920x1080    60Hz' 1024x768 ""
   report "Mutter: 60.000 kept beside 59.940" "$(mutter_layout | grep -vx 'LVDS1 1024x768@60.000+0+0 x1' | grep LVDS1)"
   run_pelmode 1000 700
