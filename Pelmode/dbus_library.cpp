@@ -28,7 +28,7 @@ std::optional<SdBus> Load() {
   SdBus bus;
   const bool found =
       Find(library, "sd_bus_open_user", &bus.open_user) &&
-      Find(library, "sd_bus_flush_close_unref", &bus.flush_close_unref) &&
+      Find(library, "sd_bus_close_unref", &bus.close_unref) &&
       Find(library, "sd_bus_is_open", &bus.is_open) &&
       Find(library, "sd_bus_match_signal_async", &bus.match_signal_async) &&
       Find(library, "sd_bus_call_async", &bus.call_async) &&

@@ -9,7 +9,7 @@ namespace pelmode {
 
 struct SdBus {
   decltype(&::sd_bus_open_user) open_user;
-  decltype(&::sd_bus_flush_close_unref) flush_close_unref;
+  decltype(&::sd_bus_close_unref) close_unref;
   decltype(&::sd_bus_is_open) is_open;
   decltype(&::sd_bus_match_signal_async) match_signal_async;
   decltype(&::sd_bus_call_async) call_async;

@@ -25,7 +25,7 @@ constexpr std::uint32_t kTemporary = 1;  // the method that stores nothing
 constexpr std::uint32_t kPhysicalLayout = 2;
 
 struct BusUnref {
-  void operator()(sd_bus* bus) const { Sd().flush_close_unref(bus); }
+  void operator()(sd_bus* bus) const { Sd().close_unref(bus); }
 };
 struct MessageUnref {
   void operator()(sd_bus_message* message) const { Sd().message_unref(message); }

@@ -271,6 +271,9 @@ test_wayland() {
   expect "Wayland session: refused, nothing asked" 1 unknown 800x600 \
     "this is a Wayland session (\"pelmode-weston\"); change the display mode in the compositor's settings"
   report "Wayland session: mode unchanged" "$(diff <(echo "$before") <(xrandr --current))"
+  without_display run_pelmode 800 600
+  expect "Wayland session without DISPLAY: the same" 1 unknown 800x600 \
+    "this is a Wayland session (\"pelmode-weston\"); change the display mode in the compositor's settings"
   stop "$weston" "$BUS_PID"
 }
 
@@ -389,6 +392,85 @@ test_phoc() {
   export WAYLAND_DISPLAY=wayland-0 && unset DISPLAY
   one_mode_compositor phoc '1920x1080    60Hz' 1920x1080 wlr-randr
   stop "$phoc" "$BUS_PID"
+}
+
+# without_display COMMAND...: runs it with DISPLAY unset.
+without_display() {
+  local saved=$DISPLAY
+  unset DISPLAY
+  "$@"
+  export DISPLAY=$saved
+}
+
+# silent_socket PATH: a socket that takes connections and never answers;
+# SILENT_PID is its process.
+silent_socket() {
+  rm -f "$1"
+  python3 -c 'import socket, sys, time
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8); time.sleep(600)' "$1" &
+  SILENT_PID=$!
+  for _ in $(seq 100); do [[ -S $1 ]] && return 0; sleep 0.1; done
+  return 1
+}
+
+# run_timed NAME LIMIT ARGS...: runs Pelmode and reports a run longer than
+# LIMIT seconds.
+run_timed() {
+  local start=$SECONDS
+  run_pelmode "${@:3}"
+  report "$1: ends within $2 s" "$( ((SECONDS - start <= $2)) || echo "took $((SECONDS - start)) s")"
+}
+
+# Servers, compositors and buses that stop answering: each run ends by itself
+# within the deadline, naming what did not answer.
+test_deadlines() {
+  private_session "$WORK/deadlines" || return 1
+  local silent=$XDG_RUNTIME_DIR/silent limit=$((ANSWER_TIMEOUT_S + 4)) after="did not answer within $ANSWER_TIMEOUT_S s"
+  silent_socket "$silent" || return 1
+  start_xvfb "$WORK/deadlines/x" || return 1
+  WAYLAND_DISPLAY=silent without_display run_timed "a silent compositor" $limit 800 600
+  expect "a silent compositor, no DISPLAY" 1 unknown 800x600 \
+    "the Wayland display \"silent\" $after, and DISPLAY is not set"
+  WAYLAND_DISPLAY=silent run_timed "a silent compositor beside X" $limit 1280 1024
+  NOTICE="Pelmode: the Wayland display \"silent\" $after; using DISPLAY instead." \
+    expect "a silent compositor beside X: said, then X11" 0 '1280x1024    0Hz' 1280x1024 ""
+  DBUS_SESSION_BUS_ADDRESS=unix:path=$silent without_display run_timed "a silent bus" $limit 800 600
+  expect "a silent bus, nothing else named" 1 unknown 800x600 "the session bus $after"
+  # With DISPLAY set the bus is not asked, nor libsystemd loaded.
+  rm -f "$WORK/keys" && mkfifo "$WORK/keys"
+  DBUS_SESSION_BUS_ADDRESS=unix:path=$silent "${PELMODE[@]}" 1280 1024 <"$WORK/keys" >"$WORK/out" 2>&1 &
+  local pid=$! held maps
+  exec {held}>"$WORK/keys"
+  for _ in $(seq 100); do grep -q 'Press any key' "$WORK/out" && break; sleep 0.1; done
+  maps=$(grep -o 'libsystemd[^ ]*' "/proc/$pid/maps" | sort -u)
+  exec {held}>&-
+  wait "$pid"
+  STATUS=$? && report "X11 beside a silent bus: done at once, without libsystemd" \
+    "$(status_is 0)$(grep -q 'Setting done' "$WORK/out" || cat "$WORK/out")$maps"
+  kill -STOP "$XSERVER_PID"
+  run_timed "a stopped X server" $limit 800 600
+  expect "a stopped X server" 1 unknown 800x600 "the display server \"$DISPLAY\" $after"
+  kill -CONT "$XSERVER_PID"
+  stop "$SILENT_PID" "$BUS_PID"
+  xserver_stop
+}
+
+# Which display is chosen, and what is said, where the environment misleads.
+test_choice() {
+  WAYLAND_SOCKET=1 run_pelmode 800 600
+  expect "WAYLAND_SOCKET naming standard output: refused, the output kept" 1 unknown 800x600 \
+    'WAYLAND_SOCKET ("1") names standard output, not a compositor'"'"'s socket'
+  WAYLAND_SOCKET=5 run_pelmode 800 600 5</dev/null
+  expect "WAYLAND_SOCKET naming no socket" 1 unknown 800x600 'WAYLAND_SOCKET ("5") names no open socket'
+  python3 -c 'import os, struct, sys
+field = lambda b: struct.pack(">H", len(b)) + b
+open(sys.argv[1], "wb").write(struct.pack(">H", 256) + field(os.uname().nodename.encode()) + field(b"")
+    + field(b"MIT-MAGIC-COOKIE-1") + field(os.urandom(16)))' "$WORK/xauthority"
+  xserver_start xvfb "$WORK/x" -auth "$WORK/xauthority" || return 1
+  DISPLAY=$XSERVER_DISPLAY XAUTHORITY=$WORK/nothing run_pelmode 800 600
+  report "a wrong XAUTHORITY" "$(status_is 1)$(grep -qxF "Setting failed: the display server of \"$XSERVER_DISPLAY\" \
+refused the connection (is XAUTHORITY right?)." "$WORK/err" || cat "$WORK/err")"
+  xserver_stop
 }
 
 # The server dies after the query, when the change's first request (the

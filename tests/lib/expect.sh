@@ -25,11 +25,12 @@ differs() {
 
 # expect NAME STATUS CURRENT TARGET REASON [LAYOUT]: checks the output of the
 # last run (a change from CURRENT to TARGET, failed for REASON unless it is
-# empty), its status, and the layout xrandr reports when one is given.
+# empty, after the line NOTICE where that is set), its status, and the layout
+# xrandr reports when one is given.
 expect() {
-  local name=$1 out=$'\n'"Current: $3"$'\n\n'"Target: $4"$'\n' err="" layout problems=""
+  local name=$1 out=$'\n'"Current: $3"$'\n\n'"Target: $4"$'\n' err=${NOTICE:-} layout problems=""
   [[ -z $5 ]] && out+=$'\nSetting done.\n'
-  [[ -n $5 ]] && err=$'\n'"Setting failed: $5."
+  [[ -n $5 ]] && err+=$'\n'"Setting failed: $5."
   out+=$'\nPress any key to exit...'
   [[ $STATUS == "$2" ]] || problems+="exit status $STATUS, expected $2"$'\n'
   local out_report err_report
