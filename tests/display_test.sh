@@ -305,16 +305,18 @@ current = {m[0][0]: [mode[0] for mode in m[1] if "is-current" in mode[6]][0] for
 print("\n".join(f"{c[0]} {current[c[0]]}+{l[0]}+{l[1]} x{l[2]:g}" for l in logical for c in l[5]))'
 }
 
-# mutter_arrange MODE SCALE X2: LVDS1, primary, at 0,0 showing MODE at SCALE
-# and LVDS2 at X2,0 showing 1920x1080, applied for the session only.
-mutter_arrange() {
+# mutter_arrangement MODE SCALE X2 [Y2]: the command that puts LVDS1,
+# primary, at 0,0 showing MODE at SCALE and LVDS2 at X2,Y2 showing 1920x1080,
+# for the session only; mutter_arrange runs it.
+mutter_arrangement() {
   local serial
   serial=$(busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig \
     org.gnome.Mutter.DisplayConfig GetCurrentState | cut -d' ' -f2)
-  busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig \
-    org.gnome.Mutter.DisplayConfig ApplyMonitorsConfig 'uua(iiduba(ssa{sv}))a{sv}' "$serial" 1 2 \
-    0 0 "$2" 0 true 1 LVDS1 "$1" 0 "$3" 0 1 0 false 1 LVDS2 1920x1080@60.000 0 0
+  echo "busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig" \
+    "org.gnome.Mutter.DisplayConfig ApplyMonitorsConfig 'uua(iiduba(ssa{sv}))a{sv}' $serial 1 2" \
+    "0 0 $2 0 true 1 LVDS1 $1 0 $3 ${4:-0} 1 0 false 1 LVDS2 1920x1080@60.000 0 0 >/dev/null"
 }
+mutter_arrange() { eval "$(mutter_arrangement "$@")"; }
 
 # Mutter nested on Xvfb, with two dummy monitors of several modes each.
 test_mutter() {
@@ -339,7 +341,7 @@ test_mutter() {
   report "Mutter: 60.000 kept beside 59.940" "$(mutter_layout | grep -vx 'LVDS1 1024x768@60.000+0+0 x1' | grep LVDS1)"
   run_pelmode 1000 700
   expect "Mutter: a size not offered" 1 '1024x768    60Hz' 1000x700 'the display does not offer 1000x700'
-  mutter_arrange 1280x720@59.940 1 1280 >/dev/null
+  mutter_arrange 1280x720@59.940 1 1280
   run_pelmode 1024 768
   report "Mutter: 59.940 kept beside 60.000" "$(mutter_layout | grep -vx 'LVDS1 1024x768@59.940+0+0 x1' | grep LVDS1)"
   run_pelmode 1024 768
@@ -347,12 +349,39 @@ test_mutter() {
   # Scale 2 is allowed with 1920x1080 only: the smaller sizes take 1.
   local size
   for size in 1280x720 1024x768; do
-    mutter_arrange 1920x1080@60.000 2 1920 >/dev/null
+    mutter_arrange 1920x1080@60.000 2 1920
     run_pelmode ${size/x/ }
     report "Mutter: from scale 2 to $size" "$(status_is 0)$(mutter_layout | grep -vx "LVDS1 $size@60.000+0+0 x1" | grep LVDS1)"
   done
+  # Another client moves LVDS2 below LVDS1 after Pelmode read the monitors
+  # and before it applies: the change is planned again on that.
+  mutter_arrange 1920x1080@60.000 1 1920
+  under_gdb MutterDisplay::ChangedSinceRead "shell $(mutter_arrangement 1920x1080@60.000 1 0 1080)" \
+    delete continue
+  expect "Mutter: a change made meanwhile by another client" 0 '1920x1080    60Hz' 1024x768 ""
+  report "Mutter: ... is planned on, not undone" \
+    "$(diff <(printf 'LVDS1 1024x768@60.000+0+0 x1\nLVDS2 1920x1080@60.000+0+768 x1\n') <(mutter_layout))"
+  mutter_arrange 1920x1080@60.000 1 1920
+  under_gdb MutterDisplay::ApplyOnce "shell kill -STOP $mutter" delete continue
+  kill -CONT "$mutter"
+  expect "Mutter stopped during the change" 1 '1920x1080    60Hz' 1024x768 \
+    "Mutter on the session bus did not answer within $ANSWER_TIMEOUT_S s; the change may still be made"
+  for _ in $(seq 100); do mutter_layout | grep -q 'LVDS1 1024x768' && break; sleep 0.1; done
+  report "Mutter stopped during the change: made once it goes on" "$(mutter_layout | grep -v 'LVDS1 1024x768' | grep LVDS1)"
   report "Mutter: nothing stored" "$(ls "$HOME/.config/monitors.xml" 2>/dev/null)"
-  stop "$mutter" "$BUS_PID"
+  # Mutter on the bus does not make it the display of every session.
+  unset WAYLAND_DISPLAY
+  DISPLAY=$XSERVER_DISPLAY run_pelmode 4096 2304
+  expect "X11 beside Mutter on the bus: X11" 0 '4096x2304    0Hz' 4096x2304 ""
+  weston --backend=headless-backend.so --socket=pelmode-weston >/dev/null 2>&1 &
+  local weston=$! before
+  await_socket pelmode-weston || return 1
+  before=$(mutter_layout)
+  WAYLAND_DISPLAY=pelmode-weston run_pelmode 800 600
+  expect "Weston beside Mutter on the bus: a Wayland session" 1 unknown 800x600 \
+    "this is a Wayland session (\"pelmode-weston\"); change the display mode in the compositor's settings"
+  report "Weston beside Mutter on the bus: Mutter untouched" "$(diff <(echo "$before") <(mutter_layout))"
+  stop "$weston" "$mutter" "$BUS_PID"
   xserver_stop
 }
 
