@@ -1,8 +1,9 @@
 # Debian packages that Pelmode's scripts need, installed only when missing.
 # Sourced by the scripts, never run on its own.
 
+# The build, and the Debian package that `cpack` makes of it.
 BUILD_PACKAGES=(cmake g++ make pkg-config libxcb1-dev libxcb-randr0-dev libwayland-dev
-  libsystemd-dev plasma-wayland-protocols)
+  libsystemd-dev plasma-wayland-protocols file dpkg-dev)
 TEST_PACKAGES=(googletest libgtest-dev xserver-xorg-core xserver-xorg-video-dummy
   xvfb x11-xserver-utils x11-utils weston xwayland gdb dpkg-dev unzip man-db python3
   dbus libglib2.0-bin systemd mutter kwin-wayland phoc wlr-randr)
