@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Runs the built Pelmode against the scripted compositor, speaking wlroots'
+# or KDE's output protocols, and checks its output, its exit status and
+# what the compositor logged: what was asked of each head and the heads'
+# state after each apply.
+# Usage: scripted_compositor_test.sh PELMODE COMPOSITOR WORK_DIR
+set -uo pipefail
+
+# ANSWER_TIMEOUT_S: how long this build of Pelmode waits for an answer. No
+# case may hang the suite: a Pelmode that waits longer ends with 124.
+PELMODE=(timeout "$((${ANSWER_TIMEOUT_S:-8} + 12))" "$1")
+COMPOSITOR=$2
+WORK=$3
+source "$(dirname "$0")/lib/expect.sh"
+
+A='DP-1 1920x1080@60000,1280x720@59940,1280x720@60000,1024x768@60004'
+B='HDMI-A-1 1920x1080@60000,1280x720@60000'
+C='DP-2 1920x1080@60000'
+# Each case: the protocols, a name, the compositor's answers, its heads
+# (separated by semicolons, the first is KDE's primary), Pelmode's request,
+# its exit status, current mode and reason for failure; then what the last
+# apply asked, and the log without the asked lines: a line per apply and per
+# head, "scale=1 transform=0 enabled=1" left out.
+CASES=(
+  "wlr kde|two heads|succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=1280,0|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1280+0"
+  "wlr kde|three heads|succeeded|$A;$B pos=1920,0;$C pos=3840,0|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=1280,0;DP-2 pos=3200,0|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1280+0;DP-2 1920x1080@60000+3200+0"
+  "wlr kde|scale 2 kept: 1280x720 covers 640x360|succeeded|$A scale=2;$B pos=960,0|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=640,0|apply 1 succeeded;DP-1 1280x720@60000+0+0 scale=2 transform=0 enabled=1;HDMI-A-1 1920x1080@60000+640+0"
+  "wlr kde|a quarter turn: 720x1280 is the 1280x720 mode turned|succeeded|$A transform=1;$B pos=1080,0|720 1280|0|1080x1920    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=720,0|apply 1 succeeded;DP-1 1280x720@60000+0+0 scale=1 transform=1 enabled=1;HDMI-A-1 1920x1080@60000+720+0"
+  "kde|the primary changed, though not the first at 0,0|succeeded|$B pos=1920,0;$A|1280 720|0|1920x1080    60Hz||HDMI-A-1 mode=1280x720@60000|apply 1 succeeded;HDMI-A-1 1280x720@60000+1920+0;DP-1 1920x1080@60000+0+0"
+  "wlr|cancelled (the last head moved a pixel meanwhile): read again|cancelled,succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||HDMI-A-1 pos=1921,0|apply 1 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0"
+  "wlr kde|refused|failed|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor refused the change||apply 1 failed"
+  "wlr kde|the compositor dies at the change|die|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the connection to the display server was lost||apply 1 die"
+  "wlr kde|no answer|silent|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor \"scripted\" did not answer within ${ANSWER_TIMEOUT_S:-8} s; the change may still be made||apply 1 silent"
+  "wlr|cancelled every time|cancelled|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor refused the change (the outputs kept changing)||apply 1 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1922+0;apply 3 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1923+0"
+)
+
+# start PROTOCOL ANSWERS HEADS: the compositor in a runtime folder and home
+# of its own, once its log says it takes clients.
+start() {
+  rm -rf "$WORK/case" && mkdir -p -m 700 "$WORK/case/run" "$WORK/case/home"
+  export XDG_RUNTIME_DIR=$WORK/case/run HOME=$WORK/case/home WAYLAND_DISPLAY=scripted
+  unset DISPLAY DBUS_SESSION_BUS_ADDRESS
+  local head each=() options=()
+  IFS=';' read -ra each <<<"$3"
+  for head in "${each[@]}"; do options+=(--head "$head"); done
+  "$COMPOSITOR" --socket scripted --protocol "$1" --answers "$2" --log "$WORK/case/log" "${options[@]}" \
+    2>"$WORK/case/stderr" &
+  COMPOSITOR_PID=$!
+  for _ in $(seq 200); do
+    grep -qx ready "$WORK/case/log" 2>/dev/null && return 0
+    kill -0 "$COMPOSITOR_PID" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# The log as the cases give it.
+states() {
+  grep -v -e '^ready$' -e '^asked ' "$WORK/case/log" | sed 's/ applied$/ succeeded/; s/ scale=1 transform=0 enabled=1$//'
+}
+
+# asked_problems ITEMS: each item "NAME FIELD=VALUE..." must be in the last
+# line that logged what was asked of NAME.
+asked_problems() {
+  local items item field line
+  IFS=';' read -ra items <<<"$1"
+  for item in "${items[@]}"; do
+    line=$(grep "^asked ${item%% *} " "$WORK/case/log" | tail -n 1)
+    for field in ${item#* }; do
+      [[ " $line " == *" $field "* ]] || echo "$field not asked: ${line:-nothing asked of ${item%% *}}"
+    done
+  done
+}
+
+for entry in "${CASES[@]}"; do
+  IFS='|' read -r protocols name answers heads size status current reason asked log <<<"$entry"
+  for protocol in $protocols; do
+    if ! start "$protocol" "$answers" "$heads"; then
+      report "$protocol, $name: the compositor starts" "no ready in its log; $(cat "$WORK/case/stderr" 2>&1)"
+      kill "$COMPOSITOR_PID" 2>/dev/null
+      continue
+    fi
+    run_pelmode $size
+    kill "$COMPOSITOR_PID" 2>/dev/null
+    wait "$COMPOSITOR_PID" 2>/dev/null
+    ended=$?
+    expect "$protocol, $name" "$status" "$current" "${size/ /x}" "$reason"
+    report "$protocol, $name: the compositor's log" "$(diff <(lines "${log//;/$'\n'}") <(states)
+      asked_problems "$asked"
+      ((ended == 0)) || echo "the compositor ended with status $ended: $(cat "$WORK/case/stderr")")"
+  done
+done
+summary
