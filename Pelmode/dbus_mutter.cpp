@@ -218,7 +218,6 @@ class MutterDisplay final : public Display {
   ApplyResult CallFailure(int r, const BusError& error, bool asked_change) const;
 
   Bus bus_;
-  sd_bus_slot* watch_ = nullptr;  // owned by the bus
   bool changed_ = false;
   State state_;
   bool readable_ = false;
@@ -231,7 +230,8 @@ MutterDisplay::MutterDisplay(Bus bus) : bus_(std::move(bus)) {
     return 0;
   };
   // Watched before the first read, so no change after it goes unseen.
-  const int r = Sd().match_signal_async(bus_.get(), &watch_, kService, kPath, kService,
+  // A floating watch: one the display held would keep the bus alive.
+  const int r = Sd().match_signal_async(bus_.get(), nullptr, kService, kPath, kService,
                                         "MonitorsChanged", kOnChange, nullptr, &changed_);
   if (r < 0) {
     unreadable_ = CallFailure(r, BusError(), false);
