@@ -1,93 +1,17 @@
 // X11 display through RandR 1.3 over xcb: xcb hands every request's error back
 // to the caller, where Xlib's default handlers would print and exit.
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
-#include <mutex>
-#include <thread>
-
-#include "deadline.h"
 
 #include "linux_displays.h"
 #include "x11_configuration.h"
+#include "x11_connection.h"
 #include "x11_outputs.h"
 
 namespace pelmode {
 namespace {
 
 using namespace x11;
-
-// xcb_connect waits for the server's greeting without a deadline, so it runs
-// on a thread of its own, left behind when the server never answers.
-class Connection {
- public:
-  // Empty when the server did not answer within the deadline.
-  static std::unique_ptr<Connection> Within(const char* name);
-  ~Connection() { xcb_disconnect(connection_); }
-  Connection(const Connection&) = delete;
-  Connection& operator=(const Connection&) = delete;
-
-  xcb_connection_t* get() const { return connection_; }
-  int screen_number() const { return screen_number_; }
-
- private:
-  Connection(xcb_connection_t* connection, int screen_number)
-      : connection_(connection), screen_number_(screen_number) {}
-
-  xcb_connection_t* connection_;
-  int screen_number_;
-};
-
-std::unique_ptr<Connection> Connection::Within(const char* name) {
-  struct Attempt {
-    std::mutex lock;
-    std::condition_variable finished;
-    xcb_connection_t* connection = nullptr;
-    int screen_number = 0;
-    bool done = false;
-  };
-  const auto attempt = std::make_shared<Attempt>();
-  std::thread([attempt, name = std::string(name)] {
-    int screen_number = 0;
-    xcb_connection_t* connection = xcb_connect(name.c_str(), &screen_number);
-    const std::lock_guard<std::mutex> hold(attempt->lock);
-    attempt->connection = connection;
-    attempt->screen_number = screen_number;
-    attempt->done = true;
-    attempt->finished.notify_one();
-  }).detach();
-  std::unique_lock<std::mutex> hold(attempt->lock);
-  if (!attempt->finished.wait_for(hold, std::chrono::seconds(kAnswerTimeoutS),
-                                  [&] { return attempt->done; })) {
-    return nullptr;
-  }
-  return std::unique_ptr<Connection>(new Connection(attempt->connection, attempt->screen_number));
-}
-
-// Whether a local display's socket takes connections: then a refused
-// connection was the server's own refusal.
-bool LocalServerListens(const char* name) {
-  char* host = nullptr;
-  int display = 0;
-  if (!xcb_parse_display(name, &host, &display, nullptr)) return false;
-  const bool local = *host == '\0' || std::strcmp(host, "unix") == 0;
-  std::free(host);
-  if (!local) return false;
-  const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const bool listens =
-      fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  if (fd >= 0) close(fd);
-  return listens;
-}
 
 // Keeps other clients from seeing the screen and the CRTCs half changed.
 class ServerGrab {
