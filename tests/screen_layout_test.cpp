@@ -197,15 +197,5 @@ TEST(ScreenLayoutTest, RandomDesktopsStayWholeOrAreRefused) {
   EXPECT_LT(refused, 40);
 }
 
-// The minimum and the dots per inch are checked end to end; the maximum and
-// a screen that narrows while it grows taller are not reached there.
-TEST(ScreenLayoutTest, ScreenStaysWithinTheServerLimits) {
-  EXPECT_EQ(CoveringScreen({1024, 768}, {1280, 720}), (ScreenSize{1280, 768}));
-  const ScreenSize kMin = {64, 64}, kMax = {8192, 8192};
-  EXPECT_EQ(ScreenWithinLimits({8192, 30}, kMin, kMax), (ScreenSize{8192, 64}));
-  EXPECT_FALSE(ScreenWithinLimits({8193, 1080}, kMin, kMax));
-  EXPECT_FALSE(ScreenWithinLimits({1920, 8193}, kMin, kMax));
-}
-
 }  // namespace
 }  // namespace pelmode
