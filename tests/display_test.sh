@@ -57,9 +57,6 @@ add_monitor_modes() {
 # The size the first output of GEOMETRY shows, as two words.
 first_size() { sed -n '2s/^[^ ]* \([0-9]*\)x\([0-9]*\)+.*/\1 \2/p' <<<"$1"; }
 
-# status_is EXPECTED: a problem report unless STATUS is EXPECTED.
-status_is() { ((STATUS == $1)) || echo "exit status $STATUS, expected $1"; }
-
 # under_gdb BREAKPOINT GDB_COMMAND...: runs Pelmode 1024 768 under gdb, which
 # carries out the commands once it stops at the breakpoint; sets STATUS.
 # FAIL_STATUS, right after a reply arrives, marks it failed; reply_of REQUEST

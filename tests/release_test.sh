@@ -92,6 +92,11 @@ run_pelmode 1024 768
 expect "the packaged Pelmode changes the mode" 0 '1280x1024    0Hz' 1024x768 "" \
   $'screen 1024x768\nscreen 1024x768+0+0 59.92*'
 xserver_stop
+# scripts/run with no display reachable: a private Xorg for the run, and
+# none left behind.
+run_out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET "$SOURCE_DIR/scripts/run" 1024 768 </dev/null 2>&1)
+STATUS=$? && report "scripts/run on a private display, stopped after" "$(status_is 0)$(
+  grep -q '^Setting done\.$' <<<"$run_out" || echo "$run_out")$(pgrep -af virtual-display)"
 manual=$(MANPAGER=cat MANWIDTH=80 man -l "$WORK/root/usr/share/man/man1/Pelmode.1.gz" 2>&1)
 report "the manual page reads" \
   "$(for heading in 'Pelmode - switch the display' 'EXIT STATUS' 'Wayland session'; do

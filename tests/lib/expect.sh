@@ -70,3 +70,6 @@ add_tiny_mode() {
   xrandr --newmode 48x40 0.5 48 50 52 54 40 41 42 43 2>/dev/null
   xrandr --addmode "$1" 48x40
 }
+
+# status_is EXPECTED: a problem report unless STATUS is EXPECTED.
+status_is() { ((STATUS == $1)) || echo "exit status $STATUS, expected $1"; }
