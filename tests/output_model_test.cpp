@@ -92,40 +92,5 @@ TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
   }
 }
 
-// The outputs as the plan leaves them, as the display would read them next.
-std::vector<Output> Carry(std::vector<Output> outputs, const Plan& plan) {
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    outputs[i].current_mode = plan.outputs[i].mode;
-    outputs[i].scale = plan.outputs[i].scale;
-    outputs[i].x = plan.outputs[i].area.x;
-    outputs[i].y = plan.outputs[i].area.y;
-  }
-  return outputs;
-}
-
-TEST(OutputModelTest, TheChangeBackPutsTheRememberedLayoutBack) {
-  // Bottoms lined up; on the way back the tops are lined up as well.
-  const std::vector<Output> start = {At(0, 0, {k1536, k1080}, 1, false, true),
-                                     At(2048, 456, {k1080})};
-  Plan plan;
-  ASSERT_TRUE(PlanOutputChange(start, 1920, 1080, "", &plan).ok());
-  const std::vector<Output> changed = Carry(start, plan);
-  const std::string memory = LayoutMemory(start, plan);
-  ASSERT_EQ(changed[1].y, 0);
-
-  Plan back;
-  ASSERT_TRUE(PlanOutputChange(changed, 2048, 1536, memory, &back).ok());
-  EXPECT_EQ(back.outputs[1].area, (Area{2048, 456, 1920, 1080}));
-  EXPECT_EQ(back.outputs[0].mode, 0u);
-  // Asked for another size, or with a monitor moved by hand since, the
-  // rule decides.
-  ASSERT_TRUE(PlanOutputChange(changed, 1920, 1080, memory, &back).ok());
-  EXPECT_EQ(back.outputs[1].area, (Area{1920, 0, 1920, 1080}));
-  std::vector<Output> moved = changed;
-  moved[1].y = 100;
-  ASSERT_TRUE(PlanOutputChange(moved, 2048, 1536, memory, &back).ok());
-  EXPECT_EQ(back.outputs[1].area, (Area{2048, 100, 1920, 1080}));
-}
-
 }  // namespace
 }  // namespace pelmode

@@ -7,6 +7,8 @@
 #include <random>
 #include <sstream>
 
+#include "layout_geometry.h"
+
 namespace pelmode {
 namespace {
 
@@ -34,16 +36,9 @@ std::string Text(const std::vector<Area>& areas) {
   return out.str();
 }
 
-bool Overlap(const Area& a, const Area& b) {
-  return a.x < Right(b) && b.x < Right(a) && a.y < Bottom(b) && b.y < Bottom(a);
-}
-
-bool SharesBorder(const Area& a, const Area& b) {
-  const bool columns = a.x < Right(b) && b.x < Right(a);
-  const bool rows = a.y < Bottom(b) && b.y < Bottom(a);
-  return (columns && a.y <= Bottom(b) && b.y <= Bottom(a)) ||
-         (rows && a.x <= Right(b) && b.x <= Right(a));
-}
+bool Overlap(const Area& a, const Area& b) { return layout::Overlap(layout::BoxOf(a), layout::BoxOf(b)); }
+bool SharesBorder(const Area& a, const Area& b) { return layout::Joined(layout::BoxOf(a), layout::BoxOf(b)); }
+bool Meet(const Area& a, const Area& b) { return layout::Meet(layout::BoxOf(a), layout::BoxOf(b)); }
 
 int Pieces(const std::vector<Area>& areas) {
   std::vector<std::size_t> root(areas.size());
@@ -65,10 +60,6 @@ std::pair<std::int32_t, std::int32_t> Start(const std::vector<Area>& areas) {
     if (Shown(a)) x = std::min(x, a.x), y = std::min(y, a.y);
   }
   return {x, y};
-}
-
-bool Meet(const Area& a, const Area& b) {
-  return a.x <= Right(b) && b.x <= Right(a) && a.y <= Bottom(b) && b.y <= Bottom(a);
 }
 
 // What holds for every layout the rule returns, the first area changed to
