@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <string_view>
+
 #include "display_mode_change.h"
 #include "pixel_count.h"
 #include "platform.h"
@@ -27,11 +29,30 @@ ExitStatus ChangeFromArguments(int argc, const char* const argv[],
              : kExitChangeFailed;
 }
 
+// The answers to --help and --version, which, as every command-line tool's,
+// change nothing and wait for no key; empty for any other command line.
+const char* Answer(int argc, const char* const argv[]) {
+  if (argc != 2) return nullptr;
+  const std::string_view word = argv[1];
+  if (word == "--help" || word == "-h") {
+    return "Usage: Pelmode WIDTH HEIGHT\n"
+           "Switches the display to WIDTH by HEIGHT pixels, reports how that went,\n"
+           "and waits for a key press. Exit status: 0 set, 1 refused or failed,\n"
+           "2 invalid arguments. See the manual page, Pelmode(1).";
+  }
+  if (word == "--version") return "Pelmode " PELMODE_VERSION;
+  return nullptr;
+}
+
 }  // namespace
 
 int RunCommandLine(int argc, const char* const argv[], TextSink& out,
                    TextSink& err) {
   PrepareStandardStreams();
+  if (const char* answer = Answer(argc, argv)) {
+    WriteLine(out, answer);
+    return out.failed() ? kExitChangeFailed : kExitModeSet;
+  }
   WriteLine(out, "");
   ExitStatus status = ChangeFromArguments(argc, argv, out, err);
   WriteLine(out, "\nPress any key to exit...");

@@ -70,6 +70,8 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
       {"refused, mode unknown", {"1280", "720"}, std::nullopt, refused, 1,
        "\nCurrent: unknown\n\nTarget: 1280x720\n\nPress any key to exit...\n",
        "\nSetting failed: the system refused the change (DISP_CHANGE_BADPARAM, code -5).\n"},
+      {"--version: no change, no wait", {"--version"}, {}, {}, 0, "Pelmode 1.0.0\n", ""},
+      {"-h: no change, no wait", {"-h"}, {}, {}, 0, "Usage: Pelmode WIDTH HEIGHT\n", ""},
   };
   for (const Case& c : cases) {
     std::vector<const char*> args = c.args;
@@ -77,10 +79,11 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
     StringSink out, err;
     fake = {c.current, c.result, 0, {}, &out, {}};
     EXPECT_EQ(RunCommandLine(int(args.size()), args.data(), out, err), c.status) << c.what;
-    EXPECT_EQ(out.text(), c.out) << c.what;
+    const bool answers = c.args.size() == 1 && c.args[0][0] == '-';
+    EXPECT_EQ(answers ? out.text().substr(0, std::string(c.out).size()) : out.text(), c.out) << c.what;
     EXPECT_EQ(err.text(), c.err) << c.what;
-    EXPECT_EQ(fake.out_at_key_wait, c.out) << c.what << ": output after the prompt";
-    const bool changes = c.status != 2;
+    EXPECT_EQ(fake.out_at_key_wait, answers ? "" : c.out) << c.what << ": output after the prompt";
+    const bool changes = c.status != 2 && !answers;
     EXPECT_EQ(fake.displays_opened, changes ? 1 : 0) << c.what;
     EXPECT_EQ(fake.applied, (changes ? Sizes{{1280, 720}} : Sizes())) << c.what;
   }
