@@ -3,15 +3,15 @@
 // method changes them, and nothing is written to monitors.xml.
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdlib>
 
 #include "deadline.h"
 
-#include "linux_layout_memory.h"
-#include "linux_displays.h"
-#include "output_model.h"
 #include "dbus_library.h"
+#include "linux_displays.h"
+#include "linux_layout_memory.h"
+#include "mode_choice.h"
+#include "output_model.h"
 
 namespace pelmode {
 namespace {
@@ -123,7 +123,7 @@ int ReadMode(sd_bus_message* m, State* state) {
   }
   state->mode_ids.back().push_back(id ? id : "");
   state->outputs.back().modes.push_back({std::uint32_t(width), std::uint32_t(height),
-                                         std::uint32_t(std::lround(refresh_hz * 1000)), true,
+                                         Rounded(refresh_hz * 1000), true,
                                          scales});
   return r;
 }

@@ -3,6 +3,7 @@
 // RandR, without the bus; the bus is asked only where neither is named.
 #include <cstdlib>
 
+#include "wl_library.h"
 #include "kde-output-management-v2-client-protocol.h"
 #include "linux_displays.h"
 #include "wlr-output-management-unstable-v1-client-protocol.h"

@@ -1,7 +1,6 @@
 #include "mode_choice.h"
 
 #include <algorithm>
-#include <cmath>
 #include <tuple>
 
 namespace pelmode {
@@ -46,8 +45,8 @@ std::optional<std::size_t> ChooseMode(const std::vector<ModeCandidate>& modes,
 double ChooseScale(const std::vector<double>& allowed, double current) {
   double best = current;
   for (std::size_t i = 0; i < allowed.size(); ++i) {
-    const double distance = std::fabs(allowed[i] - current);
-    const double best_distance = std::fabs(best - current);
+    const double distance = allowed[i] > current ? allowed[i] - current : current - allowed[i];
+    const double best_distance = best > current ? best - current : current - best;
     if (i == 0 || distance < best_distance || (distance == best_distance && allowed[i] < best)) {
       best = allowed[i];
     }

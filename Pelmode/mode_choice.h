@@ -19,6 +19,10 @@ struct ModeTiming {
 // has no clock or no totals (virtual servers report such modes).
 std::uint32_t RefreshMillihertz(const ModeTiming& timing);
 
+// The whole number nearest to a value that is never negative; done here
+// rather than with lround, which alone would bring libm into every run.
+inline std::uint32_t Rounded(double value) { return std::uint32_t(value + 0.5); }
+
 // Hertz rounded to the nearest whole one, as the first output line shows.
 std::uint32_t HzOfMillihertz(std::uint32_t refresh_mhz);
 

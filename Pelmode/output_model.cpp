@@ -1,6 +1,5 @@
 #include "output_model.h"
 
-#include <cmath>
 #include <limits>
 #include <sstream>
 
@@ -25,7 +24,7 @@ Area AreaOf(const Output& output, const OutputMode& mode, double scale) {
   const ModeCandidate shown = Shown(output, mode);
   const double divisor = output.scale_divides_layout && scale > 0 ? scale : 1.0;
   const auto side = [&](std::uint32_t px, std::uint32_t panning_px) {
-    return std::max(std::uint32_t(std::lround(px / divisor)), panning_px);
+    return std::max(Rounded(px / divisor), panning_px);
   };
   return {output.x, output.y, side(shown.width_px, output.panning.width_px),
           side(shown.height_px, output.panning.height_px)};
@@ -93,7 +92,7 @@ std::string Describe(const std::vector<Output>& outputs) {
   for (const Output& output : outputs) {
     if (!Shows(output)) continue;
     const OutputMode& mode = output.modes[*output.current_mode];
-    text << output.x << ' ' << output.y << ' ' << std::lround(output.scale * 1000) << ' '
+    text << output.x << ' ' << output.y << ' ' << Rounded(output.scale * 1000) << ' '
          << output.quarter_turn << ' ' << output.panning.width_px << ' '
          << output.panning.height_px << ' ' << mode.width_px << ' ' << mode.height_px << ' '
          << mode.refresh_mhz << ' ' << output.name << '\n';

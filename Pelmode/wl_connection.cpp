@@ -51,6 +51,11 @@ Opened Connection::FromEnvironment() {
       return opened;
     }
   }
+  if (LoadClient() == nullptr) {
+    opened.failure = {ApplyError::kWaylandUnreachable,
+                      "\"" + name + "\" cannot be reached (libwayland-client.so.0 cannot be loaded)"};
+    return opened;
+  }
   wl_display* display = wl_display_connect(nullptr);
   if (display == nullptr) {
     opened.failure = {ApplyError::kWaylandUnreachable,

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <sys/types.h>
-#include <wayland-client.h>
+#include "wl_library.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,7 @@
 // KDE Plasma's kwin through its own output protocols: kde_output_device_v2
 // describes each output, kde_output_order_v1 names the primary first, and
 // kde_output_management_v2 applies what changes.
+#include "wl_library.h"
 #include "kde-output-device-v2-client-protocol.h"
 #include "kde-output-management-v2-client-protocol.h"
 #include "kde-output-order-v1-client-protocol.h"

@@ -1,6 +1,7 @@
 // wlroots compositors (sway, Hyprland, river, labwc, phoc) through
 // wlr-output-management: every head is read until the manager's done, and a
 // change is a whole configuration applied at once.
+#include "wl_library.h"
 #include "wlr-output-management-unstable-v1-client-protocol.h"
 
 #include "linux_layout_memory.h"

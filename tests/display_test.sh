@@ -465,10 +465,11 @@ test_deadlines() {
     expect "a silent compositor beside X: said, then X11" 0 '1280x1024    0Hz' 1280x1024 ""
   DBUS_SESSION_BUS_ADDRESS=unix:path=$silent without_display run_timed "a silent bus" $limit 800 600
   expect "a silent bus, nothing else named" 1 unknown 800x600 "the session bus $after"
-  # With DISPLAY set the bus is not asked, nor libsystemd loaded.
+  # With DISPLAY set the bus is not asked, nor libsystemd or libwayland loaded.
   DBUS_SESSION_BUS_ADDRESS=unix:path=$silent LD_DEBUG=files run_pelmode 1280 1024
-  report "X11 beside a silent bus: done at once, without libsystemd" \
-    "$(status_is 0)$(grep -q 'Setting done' "$WORK/out" || cat "$WORK/out")$(grep -o 'libsystemd[^ ]*' "$WORK/err")"
+  report "X11 beside a silent bus: done at once, without libsystemd or libwayland" \
+    "$(status_is 0)$(grep -q 'Setting done' "$WORK/out" || cat "$WORK/out")$(
+      grep -o 'file=lib\(systemd\|wayland\|ffi\)[^ ]*' "$WORK/err")"
   kill -STOP "$XSERVER_PID"
   run_timed "a stopped X server" $limit 800 600
   expect "a stopped X server" 1 unknown 800x600 "the display server \"$DISPLAY\" $after"
