@@ -70,6 +70,8 @@ void WriteFailureReason(TextSink& sink, const ApplyResult& result,
          << "\"); change the display mode in the compositor's settings";
   } else if (result.error == ApplyError::kWaylandUnreachable) {
     sink << "the Wayland display " << result.detail << ", and DISPLAY is not set";
+  } else if (result.error == ApplyError::kLibraryMissing) {
+    sink << "the library " << result.detail << " cannot be loaded";
   } else if (result.error == ApplyError::kWaylandSocketRefused) {
     sink << result.detail;
   } else if (result.error == ApplyError::kNoAnswer ||

@@ -40,6 +40,7 @@ enum class ApplyError {
   kConnectionRefused,
   kNoAnswer,
   kNoAnswerAfterRequest,
+  kLibraryMissing,
 };
 
 struct ApplyResult {
@@ -50,7 +51,7 @@ struct ApplyResult {
   // for kCompositorRefused, the compositor's socket for kWaylandSession, the
   // Wayland display and why for kWaylandUnreachable, the whole reason for
   // kWaylandSocketRefused, what did not answer for kNoAnswer and
-  // kNoAnswerAfterRequest; empty otherwise.
+  // kNoAnswerAfterRequest, the library for kLibraryMissing; empty otherwise.
   std::string detail;
   long code = 0;  // the system's result for kSystemRefused
 

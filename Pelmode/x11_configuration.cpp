@@ -1,7 +1,6 @@
 #include "x11_configuration.h"
 
 #include <poll.h>
-#include <xcb/xcbext.h>
 
 #include <cerrno>
 

@@ -2,8 +2,6 @@
 // every error turned into an ApplyError.
 #pragma once
 
-#include <xcb/randr.h>
-#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <memory>
@@ -14,6 +12,7 @@
 
 #include "platform.h"
 #include "screen_layout.h"
+#include "x11_library.h"
 
 namespace pelmode::x11 {
 

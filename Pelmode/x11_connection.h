@@ -2,9 +2,10 @@
 // server that refused the connection from one that is not there.
 #pragma once
 
-#include <xcb/xcb.h>
 
 #include <memory>
+
+#include "x11_library.h"
 
 namespace pelmode::x11 {
 

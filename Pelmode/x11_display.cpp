@@ -87,6 +87,10 @@ X11Display::X11Display(std::string notice) : notice_(std::move(notice)) {
     return;
   }
   display_name_ = name;
+  if (LoadXcb() == nullptr) {
+    open_error_ = ApplyError::kLibraryMissing;
+    return;
+  }
   open_error_ = Connect(name);
   if (open_error_ == ApplyError::kNone) open_error_ = CheckRandr();
 }
@@ -96,6 +100,8 @@ ApplyResult X11Display::Result(ApplyError error) const {
     case ApplyError::kNoAnswer:
       return {asked_change_ ? ApplyError::kNoAnswerAfterRequest : error,
               "the display server \"" + display_name_ + "\""};
+    case ApplyError::kLibraryMissing:
+      return {error, "libxcb-randr.so.0"};
     case ApplyError::kCannotOpenDisplay:
     case ApplyError::kNoSuchScreen:
     case ApplyError::kConnectionRefused:

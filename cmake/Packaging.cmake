@@ -21,10 +21,11 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   # The dependencies are what dpkg-shlibdeps finds in the executable, and
-  # the libraries it loads only where they are needed: libwayland-client in
-  # a Wayland session, libsystemd where Mutter may be asked.
+  # the libraries it loads only where they are needed: xcb on X11,
+  # libwayland-client in a Wayland session, libsystemd where Mutter may be
+  # asked.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libwayland-client0, libsystemd0")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxcb1, libxcb-randr0, libwayland-client0, libsystemd0")
 endif()
 
 set(CPACK_PACKAGE_NAME pelmode)
