@@ -1,6 +1,5 @@
 #include "dbus_library.h"
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,43 +10,37 @@
 #include <type_traits>
 
 #include "deadline.h"
+#include "linux_library.h"
 
 namespace pelmode {
 namespace {
-
-// Sets `function` to the library's symbol of that name; false when missing.
-template <typename Function>
-bool Find(void* library, const char* name, Function* function) {
-  *function = reinterpret_cast<Function>(dlsym(library, name));
-  return *function != nullptr;
-}
 
 std::optional<SdBus> Load() {
   void* library = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) return std::nullopt;
   SdBus bus;
   const bool found =
-      Find(library, "sd_bus_open_user", &bus.open_user) &&
-      Find(library, "sd_bus_close_unref", &bus.close_unref) &&
-      Find(library, "sd_bus_is_open", &bus.is_open) &&
-      Find(library, "sd_bus_match_signal_async", &bus.match_signal_async) &&
-      Find(library, "sd_bus_call_async", &bus.call_async) &&
-      Find(library, "sd_bus_process", &bus.process) && Find(library, "sd_bus_wait", &bus.wait) &&
-      Find(library, "sd_bus_error_copy", &bus.error_copy) &&
-      Find(library, "sd_bus_message_get_error", &bus.message_get_error) &&
-      Find(library, "sd_bus_message_ref", &bus.message_ref) &&
-      Find(library, "sd_bus_slot_unref", &bus.slot_unref) &&
-      Find(library, "sd_bus_error_free", &bus.error_free) &&
-      Find(library, "sd_bus_error_has_name", &bus.error_has_name) &&
-      Find(library, "sd_bus_message_new_method_call", &bus.message_new_method_call) &&
-      Find(library, "sd_bus_message_unref", &bus.message_unref) &&
-      Find(library, "sd_bus_message_append", &bus.message_append) &&
-      Find(library, "sd_bus_message_open_container", &bus.message_open_container) &&
-      Find(library, "sd_bus_message_close_container", &bus.message_close_container) &&
-      Find(library, "sd_bus_message_enter_container", &bus.message_enter_container) &&
-      Find(library, "sd_bus_message_exit_container", &bus.message_exit_container) &&
-      Find(library, "sd_bus_message_read", &bus.message_read) &&
-      Find(library, "sd_bus_message_skip", &bus.message_skip);
+      FindSymbol(library, "sd_bus_open_user", &bus.open_user) &&
+      FindSymbol(library, "sd_bus_close_unref", &bus.close_unref) &&
+      FindSymbol(library, "sd_bus_is_open", &bus.is_open) &&
+      FindSymbol(library, "sd_bus_match_signal_async", &bus.match_signal_async) &&
+      FindSymbol(library, "sd_bus_call_async", &bus.call_async) &&
+      FindSymbol(library, "sd_bus_process", &bus.process) && FindSymbol(library, "sd_bus_wait", &bus.wait) &&
+      FindSymbol(library, "sd_bus_error_copy", &bus.error_copy) &&
+      FindSymbol(library, "sd_bus_message_get_error", &bus.message_get_error) &&
+      FindSymbol(library, "sd_bus_message_ref", &bus.message_ref) &&
+      FindSymbol(library, "sd_bus_slot_unref", &bus.slot_unref) &&
+      FindSymbol(library, "sd_bus_error_free", &bus.error_free) &&
+      FindSymbol(library, "sd_bus_error_has_name", &bus.error_has_name) &&
+      FindSymbol(library, "sd_bus_message_new_method_call", &bus.message_new_method_call) &&
+      FindSymbol(library, "sd_bus_message_unref", &bus.message_unref) &&
+      FindSymbol(library, "sd_bus_message_append", &bus.message_append) &&
+      FindSymbol(library, "sd_bus_message_open_container", &bus.message_open_container) &&
+      FindSymbol(library, "sd_bus_message_close_container", &bus.message_close_container) &&
+      FindSymbol(library, "sd_bus_message_enter_container", &bus.message_enter_container) &&
+      FindSymbol(library, "sd_bus_message_exit_container", &bus.message_exit_container) &&
+      FindSymbol(library, "sd_bus_message_read", &bus.message_read) &&
+      FindSymbol(library, "sd_bus_message_skip", &bus.message_skip);
   if (!found) return std::nullopt;
   return bus;  // the library stays loaded for the rest of the run
 }
