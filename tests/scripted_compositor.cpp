@@ -14,6 +14,7 @@
 //   failed: nothing changes;
 //   cancelled (wlr only): another client has moved the last head a pixel
 //     to the right meanwhile: every client is told of it first;
+//   late (wlr only): the same, told only after the answer;
 //   silent: that apply is never answered, though every other request is;
 //   die: the compositor exits at once with status 0, as a crash would.
 // A wlr apply with a stale serial is cancelled and takes no answer; a wlr
@@ -77,8 +78,8 @@ struct Object {
   std::map<std::size_t, Asked> asked = {};  // a configuration's, by head
 };
 
-enum Answer { kSucceeded, kFailed, kCancelled, kSilent, kDie, kStale };
-const char* const kAnswers[] = {"succeeded", "failed", "cancelled", "silent", "die", "stale"};
+enum Answer { kSucceeded, kFailed, kCancelled, kLate, kSilent, kDie, kStale };
+const char* const kAnswers[] = {"succeeded", "failed", "cancelled", "late", "silent", "die", "stale"};
 
 wl_display* display;
 std::FILE* log_file;
@@ -160,8 +161,9 @@ Answer Apply(const Object& configuration, bool stale) {
     if (answer == kSucceeded) heads[asked.first].state = asked.second.next;
   }
   if (answer == kDie) _exit(0);
-  if (answer == kCancelled) heads.back().state.x += 1;
-  for (std::size_t i = 0; i < heads.size() && (answer == kSucceeded || answer == kCancelled); ++i) {
+  const bool changed = answer == kSucceeded || answer == kCancelled || answer == kLate;
+  if (answer == kCancelled || answer == kLate) heads.back().state.x += 1;
+  for (std::size_t i = 0; i < heads.size() && changed; ++i) {
     const State& s = heads[i].state;
     Log(heads[i].name + " " + Text(i, s.mode) + "+" + std::to_string(s.x) + "+" + std::to_string(s.y) +
         " scale=" + Text(s.scale) + " transform=" + std::to_string(s.transform) +
@@ -207,18 +209,27 @@ const struct zwlr_output_configuration_head_v1_interface kWlrConfigurationHeadIm
     },
     kIgnore};
 
+void SendHeadsAndDone() {
+  for (wl_resource* head : All(kHead)) SendHead(head);
+  serial = wl_display_next_serial(display);
+  for (wl_resource* manager : All(kManager)) zwlr_output_manager_v1_send_done(manager, serial);
+}
+
 // The order sway gives a change: its output commits make wlroots send the
-// heads and done, and only then is the configuration answered.
+// heads and done, and only then is the configuration answered. A late
+// change is told a fifth of a second after the answer, on its own.
 void ApplyWlr(wl_client*, wl_resource* configuration) {
   const Answer answer = Apply(Of(configuration), Of(configuration).serial != serial);
-  if (answer == kSucceeded || answer == kCancelled) {
-    for (wl_resource* head : All(kHead)) SendHead(head);
-    serial = wl_display_next_serial(display);
-    for (wl_resource* manager : All(kManager)) zwlr_output_manager_v1_send_done(manager, serial);
+  if (answer == kLate || answer == kStale) zwlr_output_configuration_v1_send_cancelled(configuration);
+  if (answer == kLate) {
+    static wl_event_source* const kLater = wl_event_loop_add_timer(
+        wl_display_get_event_loop(display), [](void*) { return SendHeadsAndDone(), 0; }, nullptr);
+    wl_event_source_timer_update(kLater, 200);
   }
+  if (answer == kSucceeded || answer == kCancelled) SendHeadsAndDone();
   if (answer == kSucceeded) zwlr_output_configuration_v1_send_succeeded(configuration);
   if (answer == kFailed) zwlr_output_configuration_v1_send_failed(configuration);
-  if (answer == kCancelled || answer == kStale) zwlr_output_configuration_v1_send_cancelled(configuration);
+  if (answer == kCancelled) zwlr_output_configuration_v1_send_cancelled(configuration);
 }
 
 const struct zwlr_output_configuration_v1_interface kWlrConfigurationImpl = {
@@ -374,7 +385,7 @@ int main(int argc, char** argv) {
   std::istringstream list(options["--answers"]);
   for (std::string word; std::getline(list, word, ',');) {
     const auto i = std::find(kAnswers, kAnswers + kStale, word == "applied" ? "succeeded" : word) - kAnswers;
-    ok = ok && i != kStale && !(kde && i == kCancelled);
+    ok = ok && i != kStale && !(kde && (i == kCancelled || i == kLate));
     answers.push_back(Answer(i));
   }
   if (!ok || heads.empty() || answers.empty() || !(kde || options["--protocol"] == "wlr")) {
