@@ -121,6 +121,18 @@ sys.exit(subprocess.call(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=w))' "${
   under_gdb xcb_grab_server "shell xrandr --output DUMMY0 --mode 1024x768 --rate 75" continue
   report "a change made meanwhile by another client is read" \
     "$(status_is 0)$(xserver_observed_layout | grep -q '^DUMMY0 1024x768+0+0 75\.' || xserver_observed_layout)"
+  # A mode added meanwhile changes only the configuration's timestamp.
+  xrandr --output DUMMY0 --mode 1920x1080
+  under_gdb xcb_grab_server "shell xrandr --newmode 1024x768_100 113.25 1024 1104 1208 1392 768 771 775 813 \
+-hsync +vsync && xrandr --addmode DUMMY0 1024x768_100" continue
+  report "a mode added meanwhile by another client is read" \
+    "$(status_is 0)$(xserver_observed_layout | grep -q '^DUMMY0 1024x768+0+0 100\.' || xserver_observed_layout)"
+  # gdb turns the CRTC by 270 degrees (the rotation, at offset 24 of the
+  # reply): the dummy driver cannot turn one itself.
+  xrandr --output DUMMY0 --mode 1920x1080
+  under_gdb "$(reply_of get_crtc_info)" finish 'set *(unsigned short *)($rax + 24) = 8' delete continue
+  expect "a CRTC turned by 270 degrees shows its mode turned" 1 '1080x1920    60Hz' 1024x768 \
+    'the display does not offer 1024x768'
   xserver_stop
 }
 
@@ -277,7 +289,7 @@ test_wayland() {
 # private_session DIR: the runtime folder, home and session bus of its own
 # that each compositor needs; BUS_PID is the bus's.
 private_session() {
-  rm -rf "$1" && mkdir -p -m 700 "$1/run" "$1/home"
+  rm -rf "$1" && mkdir -p -m 700 "$1/run" "$1/home/.config"
   export XDG_RUNTIME_DIR=$1/run HOME=$1/home
   local bus
   bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 --nopidfile) || return 1
@@ -470,6 +482,10 @@ test_deadlines() {
   report "X11 beside a silent bus: done at once, without libsystemd or libwayland" \
     "$(status_is 0)$(grep -q 'Setting done' "$WORK/out" || cat "$WORK/out")$(
       grep -o 'file=lib\(systemd\|wayland\|ffi\)[^ ]*' "$WORK/err")"
+  # Stopped after the query, when the change is about to be asked.
+  under_gdb xcb_grab_server "shell kill -STOP $XSERVER_PID" delete continue
+  kill -CONT "$XSERVER_PID"
+  expect "an X server stopped after the query" 1 '1280x1024    0Hz' 1024x768 "the display server \"$DISPLAY\" $after"
   kill -STOP "$XSERVER_PID"
   run_timed "a stopped X server" $limit 800 600
   expect "a stopped X server" 1 unknown 800x600 "the display server \"$DISPLAY\" $after"
@@ -515,6 +531,12 @@ test_norandr() {
   xserver_stop
 }
 
+# The mode Wine keeps in the registry for the display.
+registry_mode() {
+  /usr/lib/wine/wine64 reg query 'HKCC\System\CurrentControlSet\Control\Video' /s | tr -d '\r' |
+    grep -F 'Modes\FFFFFFFE'
+}
+
 # Wine implements the display-settings calls on RandR.
 test_wine() {
   xserver_start dummy "$WORK/dummy" || return 1
@@ -523,11 +545,18 @@ test_wine() {
   rm -rf "$WINEPREFIX"
   /usr/lib/wine/wine64 wineboot -i >"$WORK/wineboot.log" 2>&1 || { cat "$WORK/wineboot.log"; return 1; }
   PELMODE=(/usr/lib/wine/wine64 "${PELMODE[@]}") EOL=$'\r'
+  local stored
+  stored=$(registry_mode)
   xrandr --output DUMMY0 --mode 1920x1080
   run_pelmode 1024 768
   expect "change" 0 '1920x1080    60Hz' 1024x768 ""
   # Wine picks the refresh rate itself: only the size is Pelmode's.
   report "xrandr shows the new size" "$(geometry | diff <(printf 'screen 1024x768\nDUMMY0 1024x768+0+0\n') -)"
+  # 1920x1080 is offered at 60 Hz only: asking for 85 would be refused.
+  xrandr --output DUMMY0 --mode 1024x768 --rate 85
+  run_pelmode 1920 1080
+  expect "the rate in force is not asked" 0 '1024x768    85Hz' 1920x1080 "" "$(layout 1920x1080 59.96\*)"
+  report "nothing stored in the registry" "$(diff <(echo "$stored") <(registry_mode))"
   xrandr --output DUMMY0 --mode 1920x1080
   run_pelmode 1000 700
   expect "size not offered: mode unchanged" 1 '1920x1080    60Hz' 1000x700 \

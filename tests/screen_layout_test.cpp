@@ -140,6 +140,7 @@ TEST(ScreenLayoutTest, DesktopStaysWholeAndComesBack) {
       {"a follower stops where it meets another", "1920x1080+0+500 1280x720+1920+860 1280x860+1920+0", k1024, "1024x768+0+500 1280x720+1024+860 1280x860+1920+0", true},
       {"mirror follows", "1920x1080+0+0 1920x1080+0+0 1280x1024+1920+0", k1024, "1024x768+0+0 1024x768+0+0 1280x1024+1024+0", true},
       {"CRTC that shows nothing stays", "1920x1080+0+0 off", k1024, "1024x768+0+0 off", true},
+      {"detached: the edge it sat on before the least move", "800x600+303+0 1024x768+1103+497 640x480+0+600", {640, 480}, "640x480+303+0 1024x768+943+0 640x480+0+480", false},
       {"growing into one hung from above", "800x600+100+100 2000x100+0+0 500x500+1000+100", k1024, "1024x768+100+100 2000x100+0+0 500x500+1124+100", false},
       {"above, touching what the change takes away", "1920x1080+0+600 800x600+1920+600 800x600+1664+0", k800, "800x600+0+600 800x600+800+600 800x600+544+0", false},
       {"corner to corner, held by another", "800x600+256+600 800x600+256+0 800x600+1056+0", {1280, 1024}, "1280x1024+256+600 800x600+256+0 800x600+1056+0", true},
