@@ -206,7 +206,7 @@ ApplyResult X11Display::Change(const Snapshot& snap, std::uint32_t width_px,
   const std::optional<std::size_t> target = TargetOutput(outputs.outputs);
   if (!target) return {ApplyError::kNoActiveOutput, {}};
   if (IsWaylandSession(snap, outputs.outputs[*target].name)) {
-    return {ApplyError::kWaylandSession, {}};
+    return {ApplyError::kWaylandSession, display_name_};
   }
   Plan plan;
   const ApplyResult planned =

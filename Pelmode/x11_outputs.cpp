@@ -140,8 +140,7 @@ ApplyResult RequestsFor(const Snapshot& snap, const Outputs& outputs, const Plan
       requests->pannings.push_back({i, next.area});
     }
     if (!moved && change.mode == snap.crtcs[i]->mode && i != plan.target) continue;
-    requests->changes.insert(i == plan.target ? requests->changes.begin() : requests->changes.end(),
-                             change);
+    requests->changes.push_back(change);
   }
   return {};
 }

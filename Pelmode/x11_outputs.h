@@ -34,7 +34,8 @@ struct PanningChange {
   Area area;
 };
 
-// What the server must do: the CRTCs that change, the target's first, the
+// What the server must do: the CRTCs that change (the target's always, so
+// that a same-size request is still made), in the server's order, the
 // pannings that move or resize with them, and the screen that holds them
 // all.
 struct Requests {

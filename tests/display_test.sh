@@ -57,7 +57,7 @@ add_monitor_modes() {
 # The size the first output of GEOMETRY shows, as two words.
 first_size() { sed -n '2s/^[^ ]* \([0-9]*\)x\([0-9]*\)+.*/\1 \2/p' <<<"$1"; }
 
-# under_gdb BREAKPOINT GDB_COMMAND...: runs Pelmode 1024 768 under gdb, which
+# under_gdb BREAKPOINT GDB_COMMAND...: runs Pelmode 1024 768 (or GDB_SIZE) under gdb, which
 # carries out the commands once it stops at the breakpoint; sets STATUS.
 # FAIL_STATUS, right after a reply arrives, marks it failed; reply_of REQUEST
 # is where the reply to that request arrives.
@@ -68,7 +68,7 @@ under_gdb() {
   for command in "${@:2}"; do commands+=(-ex "$command"); done
   # LeakSanitizer cannot work under ptrace; the other tests cover leaks.
   ASAN_OPTIONS=detect_leaks=0 gdb -batch -nx -ex 'set breakpoint pending on' -ex "break $1" \
-    -ex "run 1024 768 </dev/null >$WORK/out 2>$WORK/err" "${commands[@]}" \
+    -ex "run ${GDB_SIZE:-1024 768} </dev/null >$WORK/out 2>$WORK/err" "${commands[@]}" \
     --args "${PELMODE[@]}" >"$WORK/gdb.log" 2>&1
   STATUS=$(sed -n 's/.*exited with code \([0-9]*\)\]/\1/p' "$WORK/gdb.log")
   STATUS=$((10#${STATUS:-0}))
@@ -133,6 +133,9 @@ sys.exit(subprocess.call(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=w))' "${
   under_gdb "$(reply_of get_crtc_info)" finish 'set *(unsigned short *)($rax + 24) = 8' delete continue
   expect "a CRTC turned by 270 degrees shows its mode turned" 1 '1080x1920    60Hz' 1024x768 \
     'the display does not offer 1024x768'
+  GDB_SIZE="768 1024" under_gdb "$(reply_of get_crtc_info)" finish 'set *(unsigned short *)($rax + 24) = 8' \
+    delete 'break xcb_randr_set_crtc_config' continue 'printf "rotation %d\n", *(unsigned short *)($rsp + 16)' continue
+  report "... and the change keeps the turn" "$(grep -q '^rotation 8$' "$WORK/gdb.log" || grep rotation "$WORK/gdb.log")"
   xserver_stop
 }
 
@@ -237,6 +240,8 @@ test_xvfb() {
   unused=$(xserver_unused_display)
   DISPLAY=$unused run_pelmode 800 600
   expect "DISPLAY names no server" 1 unknown 800x600 "cannot open display \"$unused\"" "$vlayout"
+  under_gdb "$(reply_of query_version)" finish 'set *(unsigned int *)($rax + 12) = 2' delete continue
+  expect "RandR 1.2 only" 1 unknown 1024x768 'the display server has no RandR 1.3 support'
   DISPLAY='' run_pelmode 800 600
   expect "DISPLAY empty" 1 unknown 800x600 'no display is set (DISPLAY is empty)'
   STATUS=$(unset DISPLAY && run_pelmode 800 600 && echo "$STATUS")
@@ -280,6 +285,12 @@ test_wayland() {
   expect "Wayland session: refused, nothing asked" 1 unknown 800x600 \
     "this is a Wayland session (\"pelmode-weston\"); change the display mode in the compositor's settings"
   report "Wayland session: mode unchanged" "$(diff <(echo "$before") <(xrandr --current))"
+  unset WAYLAND_DISPLAY
+  run_pelmode 800 600
+  expect "Xwayland alone: known by its outputs, refused" 1 '1024x640    60Hz' 800x600 \
+    "this is a Wayland session (\"$DISPLAY\"); change the display mode in the compositor's settings"
+  report "Xwayland alone: mode unchanged" "$(diff <(echo "$before") <(xrandr --current))"
+  export WAYLAND_DISPLAY=pelmode-weston
   without_display run_pelmode 800 600
   expect "Wayland session without DISPLAY: the same" 1 unknown 800x600 \
     "this is a Wayland session (\"pelmode-weston\"); change the display mode in the compositor's settings"
