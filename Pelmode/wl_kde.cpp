@@ -214,9 +214,6 @@ ApplyResult KdeDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_p
     if (next.area.x != outputs[i].x || next.area.y != outputs[i].y) {
       kde_output_configuration_v2_position(configuration, device, next.area.x, next.area.y);
     }
-    if (next.scale != outputs[i].scale) {
-      kde_output_configuration_v2_scale(configuration, device, wl_fixed_from_double(next.scale));
-    }
   }
   kde_output_configuration_v2_apply(configuration);
   const bool answered = connection_->DispatchUntil(

@@ -215,9 +215,6 @@ void WlrDisplay::Configure(zwlr_output_configuration_v1* configuration,
     const OutputPlan& next = plan.outputs[i];
     if (next.mode) zwlr_output_configuration_head_v1_set_mode(config_head, head.modes[*next.mode]->proxy);
     zwlr_output_configuration_head_v1_set_position(config_head, next.area.x, next.area.y);
-    if (next.scale != head.output.scale) {
-      zwlr_output_configuration_head_v1_set_scale(config_head, wl_fixed_from_double(next.scale));
-    }
   }
 }
 

@@ -322,19 +322,21 @@ mutter_layout() {
     org.gnome.Mutter.DisplayConfig GetCurrentState | python3 -c 'import json, sys
 serial, monitors, logical, _ = json.load(sys.stdin)["data"]
 current = {m[0][0]: [mode[0] for mode in m[1] if "is-current" in mode[6]][0] for m in monitors}
-print("\n".join(f"{c[0]} {current[c[0]]}+{l[0]}+{l[1]} x{l[2]:g}" for l in logical for c in l[5]))'
+print("\n".join(f"{c[0]} {current[c[0]]}+{l[0]}+{l[1]} x{l[2]:g}" + (f" turned {l[3]}" if l[3] else "")
+                for l in logical for c in l[5]))'
 }
 
-# mutter_arrangement MODE SCALE X2 [Y2]: the command that puts LVDS1,
-# primary, at 0,0 showing MODE at SCALE and LVDS2 at X2,Y2 showing 1920x1080,
-# for the session only; mutter_arrange runs it.
+# mutter_arrangement MODE SCALE X2 [Y2 [MODE2 [TURN2]]]: the command that
+# puts LVDS1, primary, at 0,0 showing MODE at SCALE and LVDS2 at X2,Y2
+# showing MODE2 (1920x1080) turned by TURN2 (0), for the session only;
+# mutter_arrange runs it.
 mutter_arrangement() {
   local serial
   serial=$(busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig \
     org.gnome.Mutter.DisplayConfig GetCurrentState | cut -d' ' -f2)
   echo "busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig" \
     "org.gnome.Mutter.DisplayConfig ApplyMonitorsConfig 'uua(iiduba(ssa{sv}))a{sv}' $serial 1 2" \
-    "0 0 $2 0 true 1 LVDS1 $1 0 $3 ${4:-0} 1 0 false 1 LVDS2 1920x1080@60.000 0 0 >/dev/null"
+    "0 0 $2 0 true 1 LVDS1 $1 0 $3 ${4:-0} 1 ${6:-0} false 1 LVDS2 ${5:-1920x1080@60.000} 0 0 >/dev/null"
 }
 mutter_arrange() { eval "$(mutter_arrangement "$@")"; }
 
@@ -388,6 +390,17 @@ test_mutter() {
     "Mutter on the session bus did not answer within $ANSWER_TIMEOUT_S s; the change may still be made"
   for _ in $(seq 100); do mutter_layout | grep -q 'LVDS1 1024x768' && break; sleep 0.1; done
   report "Mutter stopped during the change: made once it goes on" "$(mutter_layout | grep -v 'LVDS1 1024x768' | grep LVDS1)"
+  # The bottoms lined up, and on the way back the tops as well: only the
+  # remembered layout brings LVDS2 back to 1920,360.
+  mutter_arrange 1920x1080@60.000 1 1920 360 1280x720@60.000
+  run_pelmode 1280 720
+  run_pelmode 1920 1080
+  report "Mutter: the way back remembered" "$(status_is 0)$(diff <(printf \
+    'LVDS1 1920x1080@60.000+0+0 x1\nLVDS2 1280x720@60.000+1920+360 x1\n') <(mutter_layout))"
+  mutter_arrange 1920x1080@60.000 1 1920 0 1280x720@60.000 1
+  run_pelmode 1280 720
+  report "Mutter: a turned neighbour keeps its turn" "$(status_is 0)$(diff <(printf \
+    'LVDS1 1280x720@60.000+0+0 x1\nLVDS2 1280x720@60.000+1280+0 x1 turned 1\n') <(mutter_layout))"
   report "Mutter: nothing stored" "$(ls "$HOME/.config/monitors.xml" 2>/dev/null)"
   # Mutter on the bus does not make it the display of every session.
   unset WAYLAND_DISPLAY

@@ -5,7 +5,7 @@
 //
 // Usage: scripted_compositor --socket NAME --protocol wlr|kde --log FILE
 //          [--answers LIST] --head HEAD [--head HEAD...]
-// HEAD: "NAME WxH@MHZ,WxH@MHZ... [pos=X,Y] [scale=S] [transform=T]"; the
+// HEAD: "NAME WxH@MHZ,WxH@MHZ... [pos=X,Y] [scale=S] [transform=T] [off]"; the
 //   first mode is the preferred and current one. With kde the first head
 //   is the primary.
 // LIST: comma-separated answers, one per apply, the last repeated:
@@ -362,9 +362,10 @@ bool ParseHead(const std::string& text) {
   }
   State& s = head.state;
   while (words >> word) {
+    s.enabled = s.enabled && word != "off";
     const char* w = word.c_str();
     if (std::sscanf(w, "pos=%d,%d", &s.x, &s.y) != 2 && std::sscanf(w, "scale=%lf", &s.scale) != 1 &&
-        std::sscanf(w, "transform=%d", &s.transform) != 1) {
+        std::sscanf(w, "transform=%d", &s.transform) != 1 && word != "off") {
       return false;
     }
   }

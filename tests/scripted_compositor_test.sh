@@ -29,6 +29,7 @@ CASES=(
   "kde|the primary changed, though not the first at 0,0|succeeded|$B pos=1920,0;$A|1280 720|0|1920x1080    60Hz||HDMI-A-1 mode=1280x720@60000|apply 1 succeeded;HDMI-A-1 1280x720@60000+1920+0;DP-1 1920x1080@60000+0+0"
   "wlr|cancelled (the last head moved a pixel meanwhile): read again|cancelled,succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||HDMI-A-1 pos=1921,0|apply 1 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0"
   "wlr|cancelled, the move told after the answer: waited for|late,succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||HDMI-A-1 pos=1921,0|apply 1 late;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0"
+  "wlr|a head switched off stays off|succeeded|$A;$B pos=1920,0;$C off|1280 720|0|1920x1080    60Hz||DP-2 enabled=0|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1280+0;DP-2 1920x1080@60000+0+0 scale=1 transform=0 enabled=0"
   "wlr kde|below, lefts lined up: moves up|succeeded|$A;$B pos=0,1080|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=0,720|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+0+720"
   "wlr kde|refused|failed|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor refused the change||apply 1 failed"
   "wlr kde|the compositor dies at the change|die|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the connection to the display server was lost||apply 1 die"
@@ -89,7 +90,8 @@ for entry in "${CASES[@]}"; do
     expect "$protocol, $name" "$status" "$current" "${size/ /x}" "$reason"
     report "$protocol, $name: the compositor's log" "$(diff <(lines "${log//;/$'\n'}") <(states)
       asked_problems "$asked"
-      ((ended == 0)) || echo "the compositor ended with status $ended: $(cat "$WORK/case/stderr")")"
+      ((ended == 0)) || echo "the compositor ended with status $ended: $(cat "$WORK/case/stderr")"
+      ((status == 0)) || ls "$XDG_RUNTIME_DIR"/pelmode/* 2>/dev/null)"
   done
 done
 summary
