@@ -107,10 +107,8 @@ def unusual_inputs():
     job = Job([PELMODE], nonblocking=True)
     job.read(PROMPT)
     time.sleep(0.5)
-    try:
-        cpu = sum(int(field) for field in open(f"/proc/{job.job}/stat").read().split(") ")[1].split()[11:13])
-    except FileNotFoundError:
-        cpu = None
+    stat = f"/proc/{job.job}/stat"
+    cpu = sum(map(int, open(stat).read().split(") ")[1].split()[11:13])) if os.path.exists(stat) else None
     problems = [] if cpu is not None and cpu < 10 else [f"returned at once or spun ({cpu} ticks)"]
     job.type(b"q")
     problems += [] if os.waitstatus_to_exitcode(job.wait()) == 2 else ["did not end"]

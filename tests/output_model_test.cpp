@@ -8,17 +8,8 @@ namespace {
 // An enabled output at x,y showing its first mode.
 Output At(std::int32_t x, std::int32_t y, std::vector<OutputMode> modes, double scale = 1,
           bool turned = false, bool primary = false) {
-  Output output;
-  output.name = "OUT" + std::to_string(x) + "," + std::to_string(y);
-  output.enabled = true;
-  output.primary = primary;
-  output.x = x;
-  output.y = y;
-  output.scale = scale;
-  output.quarter_turn = turned;
-  output.modes = std::move(modes);
-  output.current_mode = 0;
-  return output;
+  return {"OUT" + std::to_string(x) + "," + std::to_string(y), true, primary, x, y, scale, true, turned, {},
+          std::move(modes), 0};
 }
 
 const OutputMode k1080 = {1920, 1080, 60000, true, {1, 2}}, k1536 = {2048, 1536, 60000, true, {}};
