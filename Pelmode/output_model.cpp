@@ -1,7 +1,7 @@
 #include "output_model.h"
 
 #include <limits>
-#include <sstream>
+#include <cstdio>
 
 #include "mode_choice.h"
 
@@ -88,16 +88,17 @@ ApplyResult PlanAfresh(const std::vector<Output>& outputs, std::uint32_t width_p
 // One line an output that shows something: its place, scale, turn,
 // panning, mode and name, all as the display reported them.
 std::string Describe(const std::vector<Output>& outputs) {
-  std::ostringstream text;
+  std::string text;
+  const auto add = [&text](long long value) { text += std::to_string(value) + ' '; };
   for (const Output& output : outputs) {
     if (!Shows(output)) continue;
     const OutputMode& mode = output.modes[*output.current_mode];
-    text << output.x << ' ' << output.y << ' ' << Rounded(output.scale * 1000) << ' '
-         << output.quarter_turn << ' ' << output.panning.width_px << ' '
-         << output.panning.height_px << ' ' << mode.width_px << ' ' << mode.height_px << ' '
-         << mode.refresh_mhz << ' ' << output.name << '\n';
+    add(output.x), add(output.y), add(Rounded(output.scale * 1000)), add(output.quarter_turn);
+    add(output.panning.width_px), add(output.panning.height_px);
+    add(mode.width_px), add(mode.height_px), add(mode.refresh_mhz);
+    text += output.name + '\n';
   }
-  return text.str();
+  return text;
 }
 
 // The outputs as `plan` leaves them.
@@ -128,14 +129,21 @@ std::optional<Plan> Recall(const std::vector<Output>& outputs, std::uint32_t wid
     return std::nullopt;
   }
   Plan plan = Unchanged(outputs, target);
-  std::istringstream before(memory.substr(0, between + 1));
   std::vector<bool> found(outputs.size(), false);
-  long scale_milli = 0;
-  Output kept;
-  OutputMode mode;
-  while (before >> kept.x >> kept.y >> scale_milli >> kept.quarter_turn >> kept.panning.width_px >>
-         kept.panning.height_px >> mode.width_px >> mode.height_px >> mode.refresh_mhz) {
-    std::getline(before >> std::ws, kept.name);
+  for (std::size_t line = 0, end = 0; line < between; line = end + 1) {
+    end = memory.find('\n', line);
+    Output kept;
+    OutputMode mode;
+    long scale_milli = 0;
+    int turned = 0, name_at = 0;
+    // The C library's reader: iostreams would bring their locales in.
+    if (std::sscanf(memory.c_str() + line, "%d %d %ld %d %u %u %u %u %u %n", &kept.x, &kept.y,
+                    &scale_milli, &turned, &kept.panning.width_px, &kept.panning.height_px,
+                    &mode.width_px, &mode.height_px, &mode.refresh_mhz, &name_at) != 9) {
+      break;
+    }
+    kept.quarter_turn = turned != 0;
+    kept.name = memory.substr(line + std::size_t(name_at), end - line - std::size_t(name_at));
     std::size_t i = 0;
     while (i < outputs.size() && !(Shows(outputs[i]) && outputs[i].name == kept.name)) ++i;
     if (i == outputs.size() || found[i] || kept.quarter_turn != outputs[i].quarter_turn) break;
