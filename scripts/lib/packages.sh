@@ -6,7 +6,7 @@ BUILD_PACKAGES=(cmake g++ make pkg-config libxcb1-dev libxcb-randr0-dev libwayla
   libsystemd-dev plasma-wayland-protocols file dpkg-dev)
 TEST_PACKAGES=(googletest libgtest-dev xserver-xorg-core xserver-xorg-video-dummy
   xvfb x11-xserver-utils x11-utils weston xwayland gdb dpkg-dev unzip man-db python3
-  dbus libglib2.0-bin systemd mutter kwin-wayland phoc wlr-randr)
+  dbus libglib2.0-bin systemd mutter kwin-wayland phoc wlr-randr procps)
 WINDOWS_BUILD_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64)
 # Never wine32: 32-bit code cannot run on the machines this is tested on.
