@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <type_traits>
 
 #include "deadline.h"
 #include "linux_library.h"

@@ -284,9 +284,11 @@ std::optional<DisplayMode> MutterDisplay::QueryCurrentMode() {
 // before Mutter takes the apply is not seen.
 ApplyResult MutterDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_px) {
   for (int attempt = 0; attempt < kTries; ++attempt) {
-    if (readable_ && ChangedSinceRead()) readable_ = Read();
     if (!readable_) return unreadable_;
-    if (ChangedSinceRead()) continue;
+    if (ChangedSinceRead()) {
+      readable_ = Read();
+      continue;
+    }
     bool stale = false;
     const ApplyResult result = ApplyOnce(width_px, height_px, &stale);
     if (!stale) return result;

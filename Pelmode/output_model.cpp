@@ -1,7 +1,8 @@
 #include "output_model.h"
 
-#include <limits>
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 
 #include "mode_choice.h"
 

@@ -45,6 +45,10 @@ Opened Connection::FromEnvironment() {
   opened.named = display_name != nullptr || socket != nullptr;
   if (!opened.named) return opened;
   const std::string name = socket ? std::string("WAYLAND_SOCKET=") + socket : display_name;
+  const auto unreachable = [&opened, &name](const std::string& why) {
+    opened.failure = {ApplyError::kWaylandUnreachable, "\"" + name + "\" " + why};
+    return std::move(opened);
+  };
   if (socket) {
     if (const std::string refusal = SocketRefusal(socket); !refusal.empty()) {
       opened.failure = {ApplyError::kWaylandSocketRefused, refusal};
@@ -52,24 +56,15 @@ Opened Connection::FromEnvironment() {
     }
   }
   if (LoadClient() == nullptr) {
-    opened.failure = {ApplyError::kWaylandUnreachable,
-                      "\"" + name + "\" cannot be reached (libwayland-client.so.0 cannot be loaded)"};
-    return opened;
+    return unreachable("cannot be reached (libwayland-client.so.0 cannot be loaded)");
   }
   wl_display* display = wl_display_connect(nullptr);
-  if (display == nullptr) {
-    opened.failure = {ApplyError::kWaylandUnreachable,
-                      "\"" + name + "\" cannot be reached (" + std::strerror(errno) + ")"};
-    return opened;
-  }
+  if (display == nullptr) return unreachable(std::string("cannot be reached (") + std::strerror(errno) + ")");
   std::unique_ptr<Connection> connection(new Connection(display, name));
   if (!connection->Roundtrip(Deadline())) {
-    opened.failure = {ApplyError::kWaylandUnreachable,
-                      "\"" + name + "\" " + (connection->timed_out()
-                                                  ? "did not answer within " +
-                                                        std::to_string(kAnswerTimeoutS) + " s"
-                                                  : std::string("closed the connection"))};
-    return opened;
+    return unreachable(connection->timed_out()
+                           ? "did not answer within " + std::to_string(kAnswerTimeoutS) + " s"
+                           : "closed the connection");
   }
   opened.connection = std::move(connection);
   return opened;

@@ -44,6 +44,8 @@ class Connection {
   const std::vector<Global>& globals() const { return globals_; }
   // How the compositor is named in messages: its socket, or WAYLAND_SOCKET.
   const std::string& name() const { return name_; }
+  // The name its layout memory is kept under.
+  std::string MemoryName() const { return "wayland-" + name_; }
   // The global of that interface, if the compositor advertises one.
   const Global* Find(const char* interface) const;
   // Binds the global at the lower of its version and `version`.

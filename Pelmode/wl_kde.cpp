@@ -191,12 +191,11 @@ ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_p
   return {ApplyError::kCompositorRefused, "the outputs kept changing"};
 }
 
-// Only what changes goes in the configuration: the new modes, places and
-// scales.
+// Only what changes goes in the configuration: the new modes and places.
 ApplyResult KdeDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
                                   Outcome* outcome) {
   const std::vector<Output> outputs = Outputs();
-  const std::string display = "wayland-" + connection_->name();
+  const std::string display = connection_->MemoryName();
   Plan plan;
   const ApplyResult planned =
       PlanOutputChange(outputs, width_px, height_px, ReadLayoutMemory(display), &plan);

@@ -1,6 +1,5 @@
 #include "wl_library.h"
 
-
 #include <optional>
 
 #include "linux_library.h"

@@ -222,7 +222,7 @@ ApplyResult WlrDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_p
                                   Outcome* outcome) {
   const std::vector<Head*> heads = LiveHeads();
   const std::vector<Output> outputs = OutputsOf(heads);
-  const std::string display = "wayland-" + connection_->name();
+  const std::string display = connection_->MemoryName();
   Plan plan;
   const ApplyResult planned =
       PlanOutputChange(outputs, width_px, height_px, ReadLayoutMemory(display), &plan);
