@@ -1,44 +1,85 @@
 #include "x11_connection.h"
 
+#include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <condition_variable>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "deadline.h"
 
 namespace pelmode::x11 {
 
-std::unique_ptr<Connection> Connection::Within(const char* name) {
-  struct Attempt {
-    std::mutex lock;
-    std::condition_variable finished;
-    xcb_connection_t* connection = nullptr;
-    int screen_number = 0;
-    bool done = false;
-  };
-  const auto attempt = std::make_shared<Attempt>();
-  std::thread([attempt, name = std::string(name)] {
-    int screen_number = 0;
-    xcb_connection_t* connection = xcb_connect(name.c_str(), &screen_number);
-    const std::lock_guard<std::mutex> hold(attempt->lock);
-    attempt->connection = connection;
-    attempt->screen_number = screen_number;
-    attempt->done = true;
-    attempt->finished.notify_one();
-  }).detach();
-  std::unique_lock<std::mutex> hold(attempt->lock);
-  if (!attempt->finished.wait_for(hold, std::chrono::seconds(kAnswerTimeoutS),
-                                  [&] { return attempt->done; })) {
-    return nullptr;
+namespace {
+
+struct Attempt {
+  std::string name;
+  int answer_fd;
+};
+
+struct Answer {
+  xcb_connection_t* connection;
+  int screen_number;
+};
+
+// The connecting thread hands its connection over a socket, so that a main
+// thread that stopped waiting leaves the connection to be closed here.
+void* Connect(void* argument) {
+  const std::unique_ptr<Attempt> attempt(static_cast<Attempt*>(argument));
+  Answer answer{nullptr, 0};
+  answer.connection = xcb_connect(attempt->name.c_str(), &answer.screen_number);
+  if (send(attempt->answer_fd, &answer, sizeof answer, MSG_NOSIGNAL) != sizeof answer) {
+    xcb_disconnect(answer.connection);
   }
-  return std::unique_ptr<Connection>(new Connection(attempt->connection, attempt->screen_number));
+  close(attempt->answer_fd);
+  return nullptr;
+}
+
+bool StartConnecting(const char* name, int answer_fd) {
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+  auto* attempt = new Attempt{name, answer_fd};
+  pthread_t thread;
+  const bool started = pthread_create(&thread, &attributes, Connect, attempt) == 0;
+  pthread_attr_destroy(&attributes);
+  if (!started) delete attempt;
+  return started;
+}
+
+}  // namespace
+
+// Without a thread to wait on, an answer late or never is still better than
+// calling a server silent that was never asked.
+std::unique_ptr<Connection> Connection::Directly(const char* name) {
+  int screen_number = 0;
+  xcb_connection_t* connection = xcb_connect(name, &screen_number);
+  return std::unique_ptr<Connection>(new Connection(connection, screen_number));
+}
+
+std::unique_ptr<Connection> Connection::Within(const char* name) {
+  int fds[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return Directly(name);
+  if (!StartConnecting(name, fds[1])) {
+    close(fds[0]);
+    close(fds[1]);
+    return Directly(name);
+  }
+  pollfd answer_fd{fds[0], POLLIN, 0};
+  const Deadline deadline;
+  int ready;
+  while ((ready = poll(&answer_fd, 1, deadline.RemainingMs())) < 0 && errno == EINTR) {
+  }
+  Answer answer{nullptr, 0};
+  const bool answered = ready > 0 && recv(fds[0], &answer, sizeof answer, 0) == sizeof answer;
+  close(fds[0]);
+  if (!answered) return nullptr;
+  return std::unique_ptr<Connection>(new Connection(answer.connection, answer.screen_number));
 }
 
 bool LocalServerListens(const char* name) {

@@ -23,6 +23,7 @@ class Connection {
   int screen_number() const { return screen_number_; }
 
  private:
+  static std::unique_ptr<Connection> Directly(const char* name);
   Connection(xcb_connection_t* connection, int screen_number)
       : connection_(connection), screen_number_(screen_number) {}
 

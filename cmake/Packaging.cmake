@@ -3,8 +3,13 @@
 include(GNUInstallDirs)
 
 if(WIN32)
+  # Plain text with CRLF line ends, which every Notepad shows as lines.
+  configure_file(packaging/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
+  file(READ LICENSE licence)
+  file(CONFIGURE OUTPUT LICENSE.txt CONTENT "${licence}" NEWLINE_STYLE CRLF)
   install(TARGETS Pelmode RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION .)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
+    DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME windows-${CMAKE_SYSTEM_PROCESSOR})
 else()
@@ -15,8 +20,21 @@ else()
     COMMAND gzip -9n -c ${CMAKE_CURRENT_SOURCE_DIR}/Pelmode/Pelmode.1 > ${manual}
     DEPENDS Pelmode/Pelmode.1
     COMMENT "Compressing the manual page")
-  add_custom_target(manual ALL DEPENDS ${manual})
+  set(changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
+  add_custom_command(OUTPUT ${changelog}
+    COMMAND gzip -9n -c ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog > ${changelog}
+    DEPENDS packaging/changelog
+    COMMENT "Compressing the Debian changelog")
+  add_custom_target(manual ALL DEPENDS ${manual} ${changelog})
   install(FILES ${manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # The command under Debian's all-lowercase name too, and its page.
+  file(CREATE_LINK Pelmode ${CMAKE_CURRENT_BINARY_DIR}/pelmode SYMBOLIC)
+  file(CREATE_LINK Pelmode.1.gz ${CMAKE_CURRENT_BINARY_DIR}/pelmode.1.gz SYMBOLIC)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/pelmode DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/pelmode.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES packaging/copyright ${changelog} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/pelmode)
+  install(FILES packaging/lintian-overrides RENAME pelmode
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides)
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
@@ -25,6 +43,7 @@ else()
   # libwayland-client in a Wayland session, libsystemd where Mutter may be
   # asked.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxcb1, libxcb-randr0, libwayland-client0, libsystemd0")
 endif()
 
@@ -34,8 +53,10 @@ set(CPACK_PACKAGE_CONTACT "Pelmode developers <pelmode@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
   "Pelmode prints the display mode in force and the one it asks for, changes
-the width and height of the display through RandR, reports how that went,
-and waits for a key press.")
+the width and height of the display, reports how that went, and waits for
+a key press. It works on X11 (RandR) and in Wayland sessions of GNOME
+(Mutter), KDE Plasma and wlroots compositors; the change is dynamic and
+written to no configuration file.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/packages)
 include(CPack)

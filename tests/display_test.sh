@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2016,SC2086,SC2046  # gdb commands quoted; sizes split
 # Runs the built Pelmode as a user does against private X servers and checks
 # its exact output, its exit status, and the mode that xrandr then reports.
 # Usage: display_test.sh PELMODE WORK_DIR GROUP
@@ -9,6 +10,7 @@ set -uo pipefail
 PELMODE=("$1")
 WORK=$2
 GROUP=$3
+# shellcheck source=tests/lib/expect.sh
 source "$(dirname "$0")/lib/expect.sh"
 
 # Each layout: a name, the xrandr options that make it (DUMMY0 primary), the
@@ -275,7 +277,8 @@ test_wayland() {
   local weston=$! number=""
   for _ in $(seq 100); do
     number=$(sed -n '/xserver listening on display :/{s/.*:\([0-9]*\).*/\1/p;q}' "$WORK/wayland/weston.log")
-    [[ -n $number ]] && break || sleep 0.1
+    [[ -n $number ]] && break
+    sleep 0.1
   done
   [[ -n $number ]] || { kill "$weston"; return 1; }
   export DISPLAY=:$number WAYLAND_DISPLAY=pelmode-weston
@@ -300,7 +303,7 @@ test_wayland() {
 # private_session DIR: the runtime folder, home and session bus of its own
 # that each compositor needs; BUS_PID is the bus's.
 private_session() {
-  rm -rf "$1" && mkdir -p -m 700 "$1/run" "$1/home/.config"
+  rm -rf "$1" && mkdir -p "$1/home/.config" && mkdir -m 700 "$1/run"
   export XDG_RUNTIME_DIR=$1/run HOME=$1/home
   local bus
   bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 --nopidfile) || return 1

@@ -11,7 +11,8 @@ BUILDS=$1
 SOURCE_DIR=$2
 WORK=$3
 EXE=$BUILDS/windows-i686/Pelmode/Pelmode.exe
-PELMODE=("$WORK/root/usr/bin/Pelmode")
+PELMODE=("$WORK/root/usr/bin/pelmode")
+# shellcheck source=tests/lib/expect.sh
 source "$(dirname "$0")/lib/expect.sh"
 
 deb=$(ls "$BUILDS"/native/packages/pelmode_*.deb 2>/dev/null)
@@ -39,24 +40,45 @@ resources=$(wrestool -l "$EXE" | sed 's/ \[.*//')
 expected_resources=$(
   for n in $(seq 10); do echo "--type=3 --name=$n --language=1033"; done
   echo "--type=14 --name=101 --language=1033"
+  echo "--type=16 --name=1 --language=1033"
   echo "--type=24 --name=1 --language=1033"
 )
-report "ten icons, one icon group, one manifest, nothing else" \
+report "ten icons, one icon group, a version, one manifest, nothing else" \
   "$([[ $resources == "$expected_resources" ]] || printf 'resources:\n%s\n' "$resources")"
 
 # The group lists its images as (width, height, colour count, bit depth);
-# each image is a bitmap (a 40-byte header, never a PNG) of the listed depth.
-group=($(wrestool -x --raw --type=14 --name=101 "$EXE" | od -An -tu1 -v))
+# each image is a bitmap (a 40-byte header) of the listed depth, but the
+# 128-pixel one, a PNG (signature, IHDR, width 128).
+read -rd '' -a group < <(wrestool -x --raw --type=14 --name=101 "$EXE" | od -An -tu1 -v)
 entries="" problems=""
 for ((i = 0, e = 6; i < group[4]; i++, e += 14)); do
   entries+="${group[e]}x${group[e + 1]}/${group[e + 2]}/${group[e + 6]} "
   id=$((group[e + 12] + 256 * group[e + 13]))
-  image=($(wrestool -x --raw --type=3 --name="$id" "$EXE" | head -c 16 | od -An -tu1))
-  [[ ${image[0]} == 40 && ${image[14]} == "${group[e + 6]}" ]] || problems+="image $id starts ${image[*]}"$'\n'
+  read -rd '' -a image < <(wrestool -x --raw --type=3 --name="$id" "$EXE" | head -c 20 | od -An -tu1)
+  if ((group[e] == 128)); then
+    [[ "${image[*]:0:4} ${image[*]:12:8}" == "137 80 78 71 73 72 68 82 0 0 0 128" ]]
+  else
+    [[ ${image[0]} == 40 && ${image[14]} == "${group[e + 6]}" ]]
+  fi || problems+="image $id starts ${image[*]}"$'\n'
 done
 report "icon group IDI_ICON1 lists the ten images in order" "$([[ $entries == "48x48/16/4 32x32/16/4 \
 16x16/16/4 48x48/0/8 32x32/0/8 16x16/0/8 128x128/0/32 48x48/0/32 32x32/0/32 16x16/0/32 " ]] || echo "$entries")"
-report "every image is a bitmap of its listed depth" "$problems"
+report "every image is a bitmap of its listed depth, the large one a PNG" "$problems"
+
+# The fixed part holds the version as numbers (after the 0xFEEF04BD
+# signature), the strings hold it as text.
+version=$(sed -n 's/^project(Pelmode VERSION \([0-9.]*\).*/\1/p' "$SOURCE_DIR/CMakeLists.txt")
+IFS=. read -r major minor patch <<<"$version"
+info=$(wrestool -x --raw --type=16 --name=1 "$EXE" | strings -el | paste -sd '|')
+read -ra fixed < <(wrestool -x --raw --type=16 --name=1 "$EXE" | od -An -tu2 -w1024 -v |
+  tr -s ' ' | grep -o '1213 65263 0 1 [0-9 ]*')
+report "version resource: $version, described, named Pelmode" \
+  "$([[ "${fixed[*]:4:4}" == "$minor $major 0 $patch" ]] ||
+    echo "fixed version words: ${fixed[*]:4:4}")$(
+  for pair in "FileVersion|$version" "ProductVersion|$version" "ProductName|Pelmode" \
+    "FileDescription|Pelmode: switches" "OriginalFilename|Pelmode.exe"; do
+    [[ "|$info" == *"|$pair"* ]] || echo "no $pair in $info"
+  done)"
 
 manifest=$(wrestool -x --raw --type=24 --name=1 "$EXE")
 report "manifest as written, asking for no elevation" \
@@ -69,9 +91,17 @@ python3 "$SOURCE_DIR/tools/make_icon.py" "$WORK/drawn.ico"
 report "the icon is what tools/make_icon.py draws" \
   "$(cmp -s "$WORK/drawn.ico" "$SOURCE_DIR/Pelmode/Pelmode.ico" || echo 'it differs: regenerate it')"
 
-files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }')
-report "Debian package holds the program and its manual page" \
-  "$(diff <(printf './usr/bin/Pelmode\n./usr/share/man/man1/Pelmode.1.gz\n') <(echo "$files"))"
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { $1 = $2 = $3 = $4 = $5 = ""; print substr($0, 6) }')
+report "Debian package holds the program and its page under both names, and its documents" \
+  "$(diff <(printf '%s\n' ./usr/bin/Pelmode './usr/bin/pelmode -> Pelmode' \
+    ./usr/share/doc/pelmode/changelog.Debian.gz ./usr/share/doc/pelmode/copyright \
+    ./usr/share/lintian/overrides/pelmode ./usr/share/man/man1/Pelmode.1.gz \
+    './usr/share/man/man1/pelmode.1.gz -> Pelmode.1.gz') <(echo "$files"))"
+report "lintian finds no error or warning in the Debian package" \
+  "$(lintian --fail-on error,warning "$deb" 2>&1 | grep -v '^running with root')"
+report "the manual page and the scripts lint clean" "$(mandoc -T lint "$SOURCE_DIR/Pelmode/Pelmode.1")$(
+  cd "$SOURCE_DIR" && shellcheck -x scripts/run scripts/test scripts/lib/*.sh .ci/run bench/run \
+    tests/*.sh tests/lib/*.sh)"
 depends=$(dpkg-deb -f "$deb" Depends)
 report "Debian package depends on what the program links" \
   "$([[ $depends == *libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* &&
@@ -79,14 +109,21 @@ report "Debian package depends on what the program links" \
     echo "Depends: $depends")"
 
 rm -rf "$WORK/zip" && mkdir -p "$WORK/zip" && unzip -q "$zip" -d "$WORK/zip"
-report "zip holds the 32-bit executable and the README" \
-  "$(cd "$WORK/zip" && find . -type f | sort | diff <(printf '%s\n' ./*/Pelmode.exe ./*/README.md) -)$(
+report "zip holds the 32-bit executable, README.txt and LICENSE.txt" \
+  "$(cd "$WORK/zip" && find . -type f | sort |
+    diff <(printf '%s\n' ./*/LICENSE.txt ./*/Pelmode.exe ./*/README.txt) -)$(
     $objdump -f "$WORK"/zip/*/Pelmode.exe | grep -q 'file format pei-i386' || echo 'not a PE32 i386 image')$(
-    cmp "$WORK"/zip/*/README.md "$SOURCE_DIR/README.md")"
+    cmp <(tr -d '\r' <"$WORK"/zip/*/LICENSE.txt) "$SOURCE_DIR/LICENSE")"
+report "the Windows texts are plain ASCII with CRLF line ends" \
+  "$(for text in "$WORK"/zip/*/*.txt; do
+    LC_ALL=C grep -n '[^[:print:][:space:]]' "$text"
+    [[ $(grep -c $'\r$' "$text") == $(wc -l <"$text") && $(tail -c 2 "$text" | od -An -c) == *'\r  \n' ]] ||
+      echo "$text: not every line ends in CRLF"
+  done)"
 
 rm -rf "$WORK/root" && dpkg-deb -x "$deb" "$WORK/root"
-report "the packaged program links libstdc++ statically, as the README says" \
-  "$(objdump -p "${PELMODE[0]}" | grep -E 'NEEDED.*libstdc\+\+')"
+report "the packaged program needs only the C library; the rest is loaded where used" \
+  "$(objdump -p "${PELMODE[0]}" | awk '/NEEDED/ && $2 != "libc.so.6"')"
 start_xvfb "$WORK/xvfb" || exit 1
 run_pelmode 1024 768
 expect "the packaged Pelmode changes the mode" 0 '1280x1024    0Hz' 1024x768 "" \

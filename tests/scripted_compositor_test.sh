@@ -11,6 +11,7 @@ set -uo pipefail
 PELMODE=(timeout "$((${ANSWER_TIMEOUT_S:-8} + 12))" "$1")
 COMPOSITOR=$2
 WORK=$3
+# shellcheck source=tests/lib/expect.sh
 source "$(dirname "$0")/lib/expect.sh"
 
 A='DP-1 1920x1080@60000,1280x720@59940,1280x720@60000,1024x768@60004'
@@ -40,7 +41,7 @@ CASES=(
 # start PROTOCOL ANSWERS HEADS: the compositor in a runtime folder and home
 # of its own, once its log says it takes clients.
 start() {
-  rm -rf "$WORK/case" && mkdir -p -m 700 "$WORK/case/run" "$WORK/case/home"
+  rm -rf "$WORK/case" && mkdir -p "$WORK/case/home" && mkdir -m 700 "$WORK/case/run"
   export XDG_RUNTIME_DIR=$WORK/case/run HOME=$WORK/case/home WAYLAND_DISPLAY=scripted
   unset DISPLAY DBUS_SESSION_BUS_ADDRESS
   local head each=() options=()
@@ -83,6 +84,7 @@ for entry in "${CASES[@]}"; do
       kill "$COMPOSITOR_PID" 2>/dev/null
       continue
     fi
+    # shellcheck disable=SC2086  # WIDTH HEIGHT
     run_pelmode $size
     kill "$COMPOSITOR_PID" 2>/dev/null
     wait "$COMPOSITOR_PID" 2>/dev/null

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # the lists are for the scripts
 # Debian packages that Pelmode's scripts need, installed only when missing.
 # Sourced by the scripts, never run on its own.
 
@@ -6,7 +7,8 @@ BUILD_PACKAGES=(cmake g++ make pkg-config libxcb1-dev libxcb-randr0-dev libwayla
   libsystemd-dev plasma-wayland-protocols file dpkg-dev)
 TEST_PACKAGES=(googletest libgtest-dev xserver-xorg-core xserver-xorg-video-dummy
   xvfb x11-xserver-utils x11-utils weston xwayland gdb dpkg-dev unzip man-db python3
-  dbus libglib2.0-bin systemd mutter kwin-wayland phoc wlr-randr procps)
+  dbus libglib2.0-bin systemd mutter kwin-wayland phoc wlr-randr procps lintian mandoc
+  shellcheck)
 WINDOWS_BUILD_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64)
 # Never wine32: 32-bit code cannot run on the machines this is tested on.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Private X servers for trying Pelmode without a desktop: sourced by the
 # scripts and the tests, never run on its own.
 
@@ -31,6 +32,7 @@ xserver_start() {
   for _ in $(seq 200); do
     # The server writes the number and a line end once it is ready.
     if read -r number <"$dir/displayfd" && [[ -n $number ]]; then
+      # shellcheck disable=SC2034  # the caller's
       XSERVER_DISPLAY=:$number
       return 0
     fi

@@ -1,7 +1,9 @@
+# shellcheck shell=bash
 # Running Pelmode as a user does and checking what it did. Sourced by the
 # end-to-end tests. The sourcing script sets PELMODE (an array: the program,
 # after any loader) and WORK (a scratch folder), and EOL for other line ends.
 
+# shellcheck source=scripts/lib/xserver.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xserver.sh"
 
 mkdir -p "$WORK"
@@ -47,6 +49,7 @@ expect() {
 report() {
   [[ -z $2 ]] && passed=$((passed + 1)) && echo "ok   $1" && return
   failed=$((failed + 1))
+  # shellcheck disable=SC2001  # every line indented
   printf 'FAIL %s\n%s\n' "$1" "$(sed 's/^/     /' <<<"${2%$'\n'}")"
 }
 
