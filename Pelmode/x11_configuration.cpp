@@ -101,6 +101,10 @@ ApplyError CheckRequest(xcb_connection_t* connection,
   const auto sync = TakeReply(connection, xcb_get_input_focus_reply,
                               xcb_get_input_focus(connection), &failure);
   if (failure == ApplyError::kNoAnswer) return failure;
+  return CheckAnswered(connection, cookie);
+}
+
+ApplyError CheckAnswered(xcb_connection_t* connection, xcb_void_cookie_t cookie) {
   xcb_generic_error_t* error = xcb_request_check(connection, cookie);
   if (!error && !xcb_connection_has_error(connection)) return ApplyError::kNone;
   return RequestError(connection, error);
@@ -129,11 +133,10 @@ std::optional<std::size_t> Snapshot::OutputIndex(xcb_randr_output_t id) const {
 }
 
 Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root, xcb_atom_t memory_atom,
+                      xcb_randr_get_screen_resources_current_cookie_t resources,
                       ApplyError* error) {
   Snapshot snap;
-  snap.resources = TakeReply(c, xcb_randr_get_screen_resources_current_reply,
-                             xcb_randr_get_screen_resources_current(c, root),
-                             error);
+  snap.resources = TakeReply(c, xcb_randr_get_screen_resources_current_reply, resources, error);
   if (!snap.resources) return snap;
   const Cookies cookies = AskForDetails(c, root, memory_atom, snap.resources.get());
   if (auto primary = TakeReply(c, xcb_randr_get_output_primary_reply,

@@ -57,7 +57,10 @@ auto TakeReply(xcb_connection_t* connection, ReplyFunction reply_function,
   return reply;
 }
 
+// Waits, until the deadline, for the request's outcome.
 ApplyError CheckRequest(xcb_connection_t* connection, xcb_void_cookie_t cookie);
+// The outcome of a request sent before one already answered: never waits.
+ApplyError CheckAnswered(xcb_connection_t* connection, xcb_void_cookie_t cookie);
 
 // The server's configuration as one consistent set of replies.
 struct Snapshot {
@@ -80,8 +83,9 @@ struct Snapshot {
 
 // Sets `error` when some part could not be read; the snapshot is then not
 // to be used. `memory_atom` names the root window's property that keeps the
-// layout memory.
+// layout memory; `resources` is the request for the screen resources, sent.
 Snapshot LoadSnapshot(xcb_connection_t* c, xcb_window_t root, xcb_atom_t memory_atom,
+                      xcb_randr_get_screen_resources_current_cookie_t resources,
                       ApplyError* error);
 
 // Whether nothing has been set or reconfigured since `snap` was read, nor

@@ -51,16 +51,18 @@ class X11Display final : public Display {
   ApplyError Connect(const char* name);
   ApplyError CheckRandr();
   bool IsWaylandSession(const Snapshot& snap, const std::string& target);
+  xcb_void_cookie_t AskScreenSize(ScreenSize size);
   ApplyError SetScreenSize(ScreenSize size);
   ApplyResult Change(const Snapshot& snap, std::uint32_t width_px,
                      std::uint32_t height_px);
+  xcb_randr_set_crtc_config_cookie_t AskCrtc(const Snapshot& snap, const CrtcChange& change);
+  xcb_randr_set_panning_cookie_t AskPanning(const Snapshot& snap, std::size_t crtc,
+                                            const Area& area);
   ApplyError SetCrtc(const Snapshot& snap, const CrtcChange& change);
   ApplyError SetPanning(const Snapshot& snap, std::size_t crtc, const Area& area);
-  ApplyError Carry(const Snapshot& snap, const Requests& requests);
-  ApplyError CarryCrtcs(const Snapshot& snap, const Requests& requests,
-                        std::vector<CrtcChange>* made);
-  void Restore(const Snapshot& snap, const std::vector<CrtcChange>& made);
-  void Remember(const std::string& memory);
+  ApplyError Carry(const Snapshot& snap, const Requests& requests, const std::string& memory);
+  void Restore(const Snapshot& snap, const Requests& requests);
+  xcb_void_cookie_t AskRemember(const std::string& memory);
 
   std::string notice_;
   std::unique_ptr<Connection> connection_;
@@ -74,6 +76,7 @@ class X11Display final : public Display {
   // Exists only where some client made it, as Xwayland does.
   xcb_atom_t emulation_atom_ = XCB_NONE;
   xcb_atom_t memory_atom_ = XCB_NONE;
+  xcb_randr_get_screen_resources_current_cookie_t resources_cookie_{};
   // Once a change request is on its way, a server that stops answering may
   // still make it.
   bool asked_change_ = false;
@@ -138,34 +141,34 @@ ApplyError X11Display::Connect(const char* name) {
   return ApplyError::kNone;
 }
 
+// The resources are asked for with the version, to be read by the query.
 ApplyError X11Display::CheckRandr() {
   xcb_connection_t* c = connection_->get();
-  // xcb_get_extension_data waits without a deadline: the answer it needs is
-  // made to arrive first.
+  // xcb_get_extension_data waits without a deadline: the answer it needs
+  // comes before the atoms' answers.
   xcb_prefetch_extension_data(c, &xcb_randr_id);
-  if (const ApplyError e = CheckRequest(c, xcb_no_operation_checked(c)); e != ApplyError::kNone) {
-    return e;
-  }
-  const xcb_query_extension_reply_t* extension =
-      xcb_get_extension_data(c, &xcb_randr_id);
-  if (extension == nullptr || !extension->present) {
-    return xcb_connection_has_error(c) ? ApplyError::kConnectionLost
-                                       : ApplyError::kNoRandr;
-  }
   static constexpr char kEmulation[] = "RANDR Emulation";
   const auto atom_cookie =
       xcb_intern_atom(c, 1, sizeof kEmulation - 1, kEmulation);
   const auto memory_cookie =
       xcb_intern_atom(c, 0, sizeof kMemoryProperty - 1, kMemoryProperty);
   ApplyError error = ApplyError::kNone;
-  const auto version = TakeReply(c, xcb_randr_query_version_reply,
-                                 xcb_randr_query_version(c, 1, 3), &error);
   if (const auto atom = TakeReply(c, xcb_intern_atom_reply, atom_cookie, &error)) {
     emulation_atom_ = atom->atom;
   }
   if (const auto atom = TakeReply(c, xcb_intern_atom_reply, memory_cookie, &error)) {
     memory_atom_ = atom->atom;
   }
+  if (error != ApplyError::kNone) return error;
+  const xcb_query_extension_reply_t* extension =
+      xcb_get_extension_data(c, &xcb_randr_id);
+  if (extension == nullptr || !extension->present) {
+    return xcb_connection_has_error(c) ? ApplyError::kConnectionLost
+                                       : ApplyError::kNoRandr;
+  }
+  const auto version_cookie = xcb_randr_query_version(c, 1, 3);
+  resources_cookie_ = xcb_randr_get_screen_resources_current(c, root_);
+  const auto version = TakeReply(c, xcb_randr_query_version_reply, version_cookie, &error);
   if (!version) return error;
   // The change reads the configuration without re-probing the monitors,
   // which takes RRGetScreenResourcesCurrent, new in 1.3.
@@ -177,7 +180,7 @@ ApplyError X11Display::CheckRandr() {
 std::optional<DisplayMode> X11Display::QueryCurrentMode() {
   if (open_error_ != ApplyError::kNone) return std::nullopt;
   ApplyError error = ApplyError::kNone;
-  Snapshot snap = LoadSnapshot(connection_->get(), root_, memory_atom_, &error);
+  Snapshot snap = LoadSnapshot(connection_->get(), root_, memory_atom_, resources_cookie_, &error);
   if (error != ApplyError::kNone) return std::nullopt;
   const std::optional<DisplayMode> mode = CurrentOutputMode(ReadOutputs(snap).outputs);
   read_ = std::move(snap);
@@ -194,7 +197,10 @@ ApplyResult X11Display::ApplyMode(std::uint32_t width_px,
   const ServerGrab grab(c);
   ApplyError error = ApplyError::kNone;
   if (!read_ || !StillCurrent(c, root_, *read_, &error)) {
-    if (error == ApplyError::kNone) read_ = LoadSnapshot(c, root_, memory_atom_, &error);
+    if (error == ApplyError::kNone) {
+      read_ = LoadSnapshot(c, root_, memory_atom_, xcb_randr_get_screen_resources_current(c, root_),
+                           &error);
+    }
     if (error != ApplyError::kNone) return Result(error);
   }
   return Change(*read_, width_px, height_px);
@@ -215,26 +221,28 @@ ApplyResult X11Display::Change(const Snapshot& snap, std::uint32_t width_px,
   Requests requests;
   const ApplyResult requested = RequestsFor(snap, outputs, plan, &requests);
   if (!requested.ok()) return requested;
-  const ApplyError carried = Carry(snap, requests);
-  if (carried == ApplyError::kNone) Remember(LayoutMemory(outputs.outputs, plan));
-  return Result(carried);
+  return Result(Carry(snap, requests, LayoutMemory(outputs.outputs, plan)));
 }
 
-ApplyError X11Display::SetScreenSize(ScreenSize size) {
+bool FitsRequest(ScreenSize size) {
   constexpr std::uint32_t kMaxSide = std::numeric_limits<std::uint16_t>::max();
-  if (size.width_px > kMaxSide || size.height_px > kMaxSide) {
-    return ApplyError::kServerRefused;
-  }
+  return size.width_px <= kMaxSide && size.height_px <= kMaxSide;
+}
+
+xcb_void_cookie_t X11Display::AskScreenSize(ScreenSize size) {
   xcb_connection_t* c = connection_->get();
   asked_change_ = true;
   const auto mm_width = MillimetresAtSameDpi(
       size.width_px, reference_px_.width_px, reference_mm_.width_px);
   const auto mm_height = MillimetresAtSameDpi(
       size.height_px, reference_px_.height_px, reference_mm_.height_px);
-  return CheckRequest(
-      c, xcb_randr_set_screen_size_checked(
-             c, root_, std::uint16_t(size.width_px),
-             std::uint16_t(size.height_px), mm_width, mm_height));
+  return xcb_randr_set_screen_size_checked(c, root_, std::uint16_t(size.width_px),
+                                           std::uint16_t(size.height_px), mm_width, mm_height);
+}
+
+ApplyError X11Display::SetScreenSize(ScreenSize size) {
+  if (!FitsRequest(size)) return ApplyError::kServerRefused;
+  return CheckRequest(connection_->get(), AskScreenSize(size));
 }
 
 // Xwayland only pretends to change modes, for the asking client alone and
@@ -257,94 +265,91 @@ bool X11Display::IsWaylandSession(const Snapshot& snap, const std::string& targe
   return property && property->type != XCB_NONE;
 }
 
-ApplyError X11Display::SetCrtc(const Snapshot& snap, const CrtcChange& change) {
-  xcb_connection_t* c = connection_->get();
+xcb_randr_set_crtc_config_cookie_t X11Display::AskCrtc(const Snapshot& snap,
+                                                      const CrtcChange& change) {
   asked_change_ = true;
   const CrtcReply& crtc = *snap.crtcs[change.crtc];
-  ApplyError error = ApplyError::kNone;
-  const auto reply = TakeReply(
-      c, xcb_randr_set_crtc_config_reply,
-      xcb_randr_set_crtc_config(
-          c, snap.CrtcId(change.crtc), XCB_CURRENT_TIME, snap.resources->config_timestamp,
-          std::int16_t(change.x), std::int16_t(change.y), change.mode, crtc.rotation,
-          crtc.num_outputs, xcb_randr_get_crtc_info_outputs(&crtc)),
-      &error);
-  if (reply && reply->status != XCB_RANDR_SET_CONFIG_SUCCESS) {
-    return ApplyError::kServerRefused;
-  }
-  return error;
+  return xcb_randr_set_crtc_config(
+      connection_->get(), snap.CrtcId(change.crtc), XCB_CURRENT_TIME,
+      snap.resources->config_timestamp, std::int16_t(change.x), std::int16_t(change.y),
+      change.mode, crtc.rotation, crtc.num_outputs, xcb_randr_get_crtc_info_outputs(&crtc));
 }
 
-ApplyError X11Display::SetPanning(const Snapshot& snap, std::size_t crtc, const Area& area) {
-  xcb_connection_t* c = connection_->get();
+xcb_randr_set_panning_cookie_t X11Display::AskPanning(const Snapshot& snap, std::size_t crtc,
+                                                      const Area& area) {
   const PanningReply& was = *snap.pannings[crtc];
   // The tracking area and the borders keep their place relative to it.
   const auto dx = std::int32_t(area.x) - was.left, dy = std::int32_t(area.y) - was.top;
   const auto track_left = was.track_width ? std::uint16_t(was.track_left + dx) : std::uint16_t(0);
   const auto track_top = was.track_height ? std::uint16_t(was.track_top + dy) : std::uint16_t(0);
+  return xcb_randr_set_panning(
+      connection_->get(), snap.CrtcId(crtc), XCB_CURRENT_TIME, std::uint16_t(area.x),
+      std::uint16_t(area.y), std::uint16_t(area.width_px), std::uint16_t(area.height_px),
+      track_left, track_top, was.track_width, was.track_height, was.border_left, was.border_top,
+      was.border_right, was.border_bottom);
+}
+
+// The status of a CRTC or panning change, once its reply is in.
+template <typename ReplyFunction, typename Cookie>
+ApplyError SetStatus(xcb_connection_t* c, ReplyFunction reply_function, Cookie cookie) {
   ApplyError error = ApplyError::kNone;
-  const auto reply = TakeReply(
-      c, xcb_randr_set_panning_reply,
-      xcb_randr_set_panning(c, snap.CrtcId(crtc), XCB_CURRENT_TIME, std::uint16_t(area.x),
-                            std::uint16_t(area.y), std::uint16_t(area.width_px),
-                            std::uint16_t(area.height_px), track_left, track_top,
-                            was.track_width, was.track_height, was.border_left, was.border_top,
-                            was.border_right, was.border_bottom),
-      &error);
+  const auto reply = TakeReply(c, reply_function, cookie, &error);
   if (reply && reply->status != XCB_RANDR_SET_CONFIG_SUCCESS) return ApplyError::kServerRefused;
   return error;
 }
 
-// Grows the screen before the CRTCs change and shrinks it after, so the
-// screen always holds every active CRTC. Any step that fails puts back what
-// the steps before it changed.
-ApplyError X11Display::Carry(const Snapshot& snap, const Requests& requests) {
+ApplyError X11Display::SetCrtc(const Snapshot& snap, const CrtcChange& change) {
+  return SetStatus(connection_->get(), xcb_randr_set_crtc_config_reply, AskCrtc(snap, change));
+}
+
+ApplyError X11Display::SetPanning(const Snapshot& snap, std::size_t crtc, const Area& area) {
+  return SetStatus(connection_->get(), xcb_randr_set_panning_reply, AskPanning(snap, crtc, area));
+}
+
+// Every step is sent at once and answered together, in the order that
+// keeps every active CRTC on the screen: the screen grown, the CRTCs, their
+// panning, the screen at its size, and the layout memory (so that the next
+// run reads it). The first failure is the one reported, and then all that
+// was sent is put back.
+ApplyError X11Display::Carry(const Snapshot& snap, const Requests& requests,
+                             const std::string& memory) {
   const ScreenSize covering = CoveringScreen(snap.screen, requests.screen);
-  if (covering != snap.screen) {
-    if (const ApplyError e = SetScreenSize(covering); e != ApplyError::kNone) {
-      return e;
-    }
-  }
-  std::vector<CrtcChange> made;
-  if (const ApplyError e = CarryCrtcs(snap, requests, &made); e != ApplyError::kNone) {
-    if (e == ApplyError::kServerRefused) Restore(snap, made);
-    return e;
-  }
-  if (covering == requests.screen) return ApplyError::kNone;
-  const ApplyError e = SetScreenSize(requests.screen);
-  if (e == ApplyError::kServerRefused) Restore(snap, made);
-  return e;
-}
-
-ApplyError X11Display::CarryCrtcs(const Snapshot& snap, const Requests& requests,
-                                  std::vector<CrtcChange>* made) {
-  for (const CrtcChange& change : requests.changes) {
-    made->push_back(change);
-    if (const ApplyError e = SetCrtc(snap, change); e != ApplyError::kNone) return e;
-  }
-  for (const PanningChange& panning : requests.pannings) {
-    if (const ApplyError e = SetPanning(snap, panning.crtc, panning.area); e != ApplyError::kNone) {
-      return e;
-    }
-  }
-  return ApplyError::kNone;
-}
-
-// Best effort: the change is made, and only the exact way back depends on
-// it. Checked, so that the next run cannot read the property before the
-// server has taken it.
-void X11Display::Remember(const std::string& memory) {
-  if (memory_atom_ == XCB_NONE) return;
+  if (!FitsRequest(covering)) return ApplyError::kServerRefused;
   xcb_connection_t* c = connection_->get();
-  CheckRequest(c, xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, root_, memory_atom_,
-                                              XCB_ATOM_STRING, 8, std::uint32_t(memory.size()),
-                                              memory.data()));
+  std::vector<xcb_void_cookie_t> screens;
+  if (covering != snap.screen) screens.push_back(AskScreenSize(covering));
+  std::vector<xcb_randr_set_crtc_config_cookie_t> crtcs;
+  for (const CrtcChange& change : requests.changes) crtcs.push_back(AskCrtc(snap, change));
+  std::vector<xcb_randr_set_panning_cookie_t> pannings;
+  for (const PanningChange& p : requests.pannings) pannings.push_back(AskPanning(snap, p.crtc, p.area));
+  if (covering != requests.screen) screens.push_back(AskScreenSize(requests.screen));
+  const xcb_void_cookie_t remembered = AskRemember(memory);
+  ApplyError error = CheckRequest(c, remembered);
+  if (error == ApplyError::kNoAnswer || error == ApplyError::kConnectionLost) return error;
+  error = ApplyError::kNone;
+  const auto keep_first = [&error](ApplyError e) { if (error == ApplyError::kNone) error = e; };
+  if (covering != snap.screen) keep_first(CheckAnswered(c, screens.front()));
+  for (const auto& cookie : crtcs) keep_first(SetStatus(c, xcb_randr_set_crtc_config_reply, cookie));
+  for (const auto& cookie : pannings) keep_first(SetStatus(c, xcb_randr_set_panning_reply, cookie));
+  if (covering != requests.screen) keep_first(CheckAnswered(c, screens.back()));
+  if (error == ApplyError::kServerRefused) Restore(snap, requests);
+  return error;
+}
+
+// Best effort: only the exact way back depends on it.
+xcb_void_cookie_t X11Display::AskRemember(const std::string& memory) {
+  xcb_connection_t* c = connection_->get();
+  if (memory_atom_ == XCB_NONE) return xcb_no_operation_checked(c);
+  return xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, root_, memory_atom_,
+                                     XCB_ATOM_STRING, 8, std::uint32_t(memory.size()),
+                                     memory.data());
 }
 
 // Best effort: a step has failed already, and its error is the one reported.
-void X11Display::Restore(const Snapshot& snap,
-                         const std::vector<CrtcChange>& made) {
-  for (const CrtcChange& change : made) {
+// The screen may have been shrunk already, so it first holds both layouts.
+void X11Display::Restore(const Snapshot& snap, const Requests& requests) {
+  SetScreenSize(CoveringScreen(snap.screen, requests.screen));
+  for (const CrtcChange& change : requests.changes) {
     SetCrtc(snap, UnchangedCrtc(snap, change.crtc));
     const PanningReply& panning = *snap.pannings[change.crtc];
     if (panning.width != 0 && panning.height != 0) {
@@ -352,6 +357,7 @@ void X11Display::Restore(const Snapshot& snap,
     }
   }
   SetScreenSize(snap.screen);
+  CheckRequest(connection_->get(), AskRemember(snap.memory));
 }
 
 }  // namespace
