@@ -69,7 +69,7 @@ under_gdb() {
   local commands=() command
   for command in "${@:2}"; do commands+=(-ex "$command"); done
   # LeakSanitizer cannot work under ptrace; the other tests cover leaks.
-  ASAN_OPTIONS=detect_leaks=0 gdb -batch -nx -ex 'set breakpoint pending on' -ex "break $1" \
+  ASAN_OPTIONS=detect_leaks=0 timeout 90 gdb -batch -nx -ex 'set breakpoint pending on' -ex "break $1" \
     -ex "run ${GDB_SIZE:-1024 768} </dev/null >$WORK/out 2>$WORK/err" "${commands[@]}" \
     --args "${PELMODE[@]}" >"$WORK/gdb.log" 2>&1
   STATUS=$(sed -n 's/.*exited with code \([0-9]*\)\]/\1/p' "$WORK/gdb.log")
@@ -88,8 +88,10 @@ test_dummy() {
   xserver_start dummy "$WORK/dummy" || return 1
   export DISPLAY=$XSERVER_DISPLAY
   xrandr --output DUMMY0 --mode 1920x1080
+  xrandr --newmode 1024x768_ds 260 1024 1048 1184 1344 768 771 777 806 doublescan &&
+    xrandr --addmode DUMMY0 1024x768_ds
   run_pelmode 1024 768
-  expect "59.96 not offered at the new size: the highest rate" 0 '1920x1080    60Hz' 1024x768 "" \
+  expect "59.96 not offered at the new size: the highest progressive rate" 0 '1920x1080    60Hz' 1024x768 "" \
     "$(layout 1024x768 85.00\*)"
   run_pelmode 1000 700
   expect "size not offered: mode unchanged" 1 '1024x768    85Hz' 1000x700 \
@@ -210,16 +212,16 @@ test_monitors() {
     'the mirrored output DUMMY1 does not offer 48x40' "$before"
 
   # gdb gives the second CRTC change a failed status: the first, already
-  # made, must be put back. When the first request goes out, the target line
-  # must already be written.
-  set_layout "--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 1920x0"
+  # made, and the grown screen must be put back. When the first request goes
+  # out, the target line must already be written.
+  set_layout "--mode 1024x768 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 1024x0"
   before=$(xserver_observed_layout)
-  under_gdb xcb_randr_set_crtc_config "shell cp $WORK/out $WORK/out-at-request" delete \
+  GDB_SIZE="1920 1080" under_gdb xcb_randr_set_crtc_config "shell cp $WORK/out $WORK/out-at-request" delete \
     "break $(reply_of set_crtc_config)" 'ignore 2 1' continue finish "$FAIL_STATUS" delete continue
-  expect "a refused step undoes the steps before it" 1 '1920x1080    60Hz' 1024x768 \
+  expect "a refused step undoes the steps before it" 1 '1024x768    85Hz' 1920x1080 \
     'the display server refused the change' "$before"
   report "the target is written before the first request" \
-    "$(grep -q '^Target: 1024x768$' "$WORK/out-at-request" || cat -A "$WORK/out-at-request")"
+    "$(grep -q '^Target: 1920x1080$' "$WORK/out-at-request" || cat -A "$WORK/out-at-request")"
   under_gdb "$(reply_of get_crtc_info)" finish "$FAIL_STATUS" delete continue
   expect "a CRTC reply with a failed status is not read" 0 unknown 1024x768 ""
   xrandr --output DUMMY1 --primary
@@ -513,6 +515,11 @@ test_deadlines() {
   under_gdb xcb_grab_server "shell kill -STOP $XSERVER_PID" delete continue
   kill -CONT "$XSERVER_PID"
   expect "an X server stopped after the query" 1 '1280x1024    0Hz' 1024x768 "the display server \"$DISPLAY\" $after"
+  # Stopped once the change is on its way: it may still be made.
+  under_gdb xcb_randr_set_crtc_config "shell kill -STOP $XSERVER_PID" delete continue
+  kill -CONT "$XSERVER_PID"
+  expect "an X server stopped at the change" 1 '1280x1024    0Hz' 1024x768 \
+    "the display server \"$DISPLAY\" $after; the change may still be made"
   kill -STOP "$XSERVER_PID"
   run_timed "a stopped X server" $limit 800 600
   expect "a stopped X server" 1 unknown 800x600 "the display server \"$DISPLAY\" $after"
@@ -526,6 +533,9 @@ test_choice() {
   WAYLAND_SOCKET=1 run_pelmode 800 600
   expect "WAYLAND_SOCKET naming standard output: refused, the output kept" 1 unknown 800x600 \
     'WAYLAND_SOCKET ("1") names standard output, not a compositor'"'"'s socket'
+  DISPLAY=:77 WAYLAND_SOCKET=2 run_pelmode 800 600
+  expect "WAYLAND_SOCKET naming standard error, DISPLAY set: refused all the same" 1 unknown 800x600 \
+    'WAYLAND_SOCKET ("2") names standard error, not a compositor'"'"'s socket'
   WAYLAND_SOCKET=5 run_pelmode 800 600 5</dev/null
   expect "WAYLAND_SOCKET naming no socket" 1 unknown 800x600 'WAYLAND_SOCKET ("5") names no open socket'
   python3 -c 'import os, struct, sys

@@ -83,5 +83,19 @@ TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
   }
 }
 
+// The way back restores a panning that grew with the mode.
+TEST(OutputModelTest, TheMemoryKeepsThePanningItChanged) {
+  Output pans = At(0, 0, {k720, k1536});
+  pans.panning = {1920, 1080};
+  Plan plan;
+  ASSERT_TRUE(PlanOutputChange({pans}, 2048, 1536, "", &plan).ok());
+  Output grown = pans;
+  grown.current_mode = 1;
+  grown.panning = {2048, 1536};
+  Plan back;
+  ASSERT_TRUE(PlanOutputChange({grown}, 1280, 720, LayoutMemory({pans}, plan), &back).ok());
+  EXPECT_EQ(back.outputs[0].area, (Area{0, 0, 1920, 1080}));
+}
+
 }  // namespace
 }  // namespace pelmode

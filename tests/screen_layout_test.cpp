@@ -126,6 +126,7 @@ TEST(ScreenLayoutTest, DesktopStaysWholeAndComesBack) {
       {"right, offset, still touching", "1920x1080+0+0 1280x1024+1920+200", k1024, "1024x768+0+0 1280x1024+1024+200", true},
       {"right, offset, taller, no longer touching", "1920x1080+0+0 1280x1024+1920+900", k1024, "1024x768+0+0 1280x1024+1024+0", false},
       {"left, no longer touching, slides up level", "1920x1080+1000+0 1000x500+0+900", k1024, "1024x768+1000+0 1000x500+0+268", false},
+      {"right, its top at the new bottom edge", "1920x1080+0+0 1280x1024+1920+768", k1024, "1024x768+0+0 1280x1024+1024+0", false},
       {"right, corner to corner above", "1920x1080+0+600 800x600+1920+0", k1024, "1024x768+0+600 800x600+1024+0", false},
       {"diagonal, corner to corner", "1920x1080+0+0 800x600+1920+1080", k1024, "1024x768+0+0 800x600+1024+768", false},
       {"below, lefts lined up", "1920x1080+0+0 1280x1024+0+1080", k1024, "1024x768+0+0 1280x1024+0+768", true},

@@ -26,7 +26,7 @@ CASES=(
   "wlr kde|two heads|succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=1280,0|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1280+0"
   "wlr kde|three heads|succeeded|$A;$B pos=1920,0;$C pos=3840,0|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=1280,0;DP-2 pos=3200,0|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1280+0;DP-2 1920x1080@60000+3200+0"
   "wlr kde|scale 2 kept: 1280x720 covers 640x360|succeeded|$A scale=2;$B pos=960,0|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=640,0|apply 1 succeeded;DP-1 1280x720@60000+0+0 scale=2 transform=0 enabled=1;HDMI-A-1 1920x1080@60000+640+0"
-  "wlr kde|a quarter turn: 720x1280 is the 1280x720 mode turned|succeeded|$A transform=1;$B pos=1080,0|720 1280|0|1080x1920    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=720,0|apply 1 succeeded;DP-1 1280x720@60000+0+0 scale=1 transform=1 enabled=1;HDMI-A-1 1920x1080@60000+720+0"
+  "wlr kde|three quarters turned: 720x1280 is the 1280x720 mode turned|succeeded|$A transform=3;$B pos=1080,0|720 1280|0|1080x1920    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=720,0|apply 1 succeeded;DP-1 1280x720@60000+0+0 scale=1 transform=3 enabled=1;HDMI-A-1 1920x1080@60000+720+0"
   "kde|the primary changed, though not the first at 0,0|succeeded|$B pos=1920,0;$A|1280 720|0|1920x1080    60Hz||HDMI-A-1 mode=1280x720@60000|apply 1 succeeded;HDMI-A-1 1280x720@60000+1920+0;DP-1 1920x1080@60000+0+0"
   "wlr|cancelled (the last head moved a pixel meanwhile): read again|cancelled,succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||HDMI-A-1 pos=1921,0|apply 1 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0"
   "wlr|cancelled, the move told after the answer: waited for|late,succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||HDMI-A-1 pos=1921,0|apply 1 late;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0"
@@ -93,7 +93,11 @@ for entry in "${CASES[@]}"; do
     report "$protocol, $name: the compositor's log" "$(diff <(lines "${log//;/$'\n'}") <(states)
       asked_problems "$asked"
       ((ended == 0)) || echo "the compositor ended with status $ended: $(cat "$WORK/case/stderr")"
-      ((status == 0)) || ls "$XDG_RUNTIME_DIR"/pelmode/* 2>/dev/null)"
+      if ((status == 0)); then
+        [[ -s $XDG_RUNTIME_DIR/pelmode/layout-wayland-scripted ]] || echo "no layout memory written"
+      else
+        ls "$XDG_RUNTIME_DIR"/pelmode/* 2>/dev/null
+      fi)"
   done
 done
 summary
