@@ -24,7 +24,6 @@ MONITOR_LAYOUTS=(
   "bottoms lined up, and on the way back the tops too|--output DUMMY0 --mode 2048x1536 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 2048x456|1920 1080|screen 3840x1080;DUMMY0 1920x1080+0+0;DUMMY1 1920x1080+1920+0"
   "left, bottoms lined up|--output DUMMY0 --mode 2048x1536 --pos 640x0 --output DUMMY1 --mode 640x480 --pos 0x1056|1024 768|screen 1664x768;DUMMY0 1024x768+640+0;DUMMY1 640x480+0+288"
   "T: the lower one stays|--output DUMMY0 --mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1920x0 --output DUMMY2 --mode 1280x1024 --pos 1280x1080|1024 768|screen 2944x2104;DUMMY0 1024x768+0+0;DUMMY1 1920x1080+1024+0;DUMMY2 1280x1024+1280+1080"
-  "the upper one still touches the right-hand one|--output DUMMY0 --mode 1920x1080 --pos 0x1080 --output DUMMY1 --mode 1920x1080 --pos 1920x1080 --output DUMMY2 --mode 1920x1080 --pos 1724x0|1024 768|screen 3644x2160;DUMMY0 1024x768+0+1080;DUMMY1 1920x1080+1024+1080;DUMMY2 1920x1080+1724+0"
 )
 
 # layout SIZE RATE: the screen and DUMMY0 alone, showing SIZE at RATE.
@@ -102,12 +101,9 @@ test_dummy() {
   expect "59.94 kept beside 60.00" 0 '1280x1024    60Hz' 1024x768 "" "$(layout 1024x768 59.94\*)"
   run_pelmode 1024 768px
   expect "a same-size request keeps the rate" 0 '1024x768    60Hz' 1024x768 "" "$(layout 1024x768 59.94\*)"
-  xrandr --output DUMMY0 --mode 1024x768 --rate 75
-  run_pelmode 800 600
-  expect "75.03 is not 75.00: the highest rate" 0 '1024x768    75Hz' 800x600 "" "$(layout 800x600 85.14\*)"
   add_tiny_mode DUMMY0
   run_pelmode 48 40
-  expect "mode smaller than the smallest screen" 0 '800x600    85Hz' 48x40 "" \
+  expect "mode smaller than the smallest screen" 0 '1024x768    60Hz' 48x40 "" \
     $'screen 64x64\nDUMMY0 48x40+0+0 215.33*'
 
   # The change is made; that nobody could read about it shows in the status.
@@ -365,14 +361,11 @@ test_mutter() {
   # stale, read again and applied.
   under_gdb 'sd_bus_message_append if $_streq((char *) $rsi, "uu")' 'set $rdx = 99' delete continue
   expect "Mutter: a stale serial read again" 0 '1920x1080    60Hz' 1024x768 ""
-  report "Mutter: 60.000 kept beside 59.940" "$(mutter_layout | grep -vx 'LVDS1 1024x768@60.000+0+0 x1' | grep LVDS1)"
   run_pelmode 1000 700
   expect "Mutter: a size not offered" 1 '1024x768    60Hz' 1000x700 'the display does not offer 1000x700'
   mutter_arrange 1280x720@59.940 1 1280
   run_pelmode 1024 768
   report "Mutter: 59.940 kept beside 60.000" "$(mutter_layout | grep -vx 'LVDS1 1024x768@59.940+0+0 x1' | grep LVDS1)"
-  run_pelmode 1024 768
-  report "Mutter: a same-size request keeps the rate" "$(mutter_layout | grep -vx 'LVDS1 1024x768@59.940+0+0 x1' | grep LVDS1)"
   # Scale 2 is allowed with 1920x1080 only: the smaller sizes take 1.
   local size
   for size in 1280x720 1024x768; do
