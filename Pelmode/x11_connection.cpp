@@ -40,6 +40,35 @@ void* Connect(void* argument) {
   return nullptr;
 }
 
+// Whether `fd` has something to read before the deadline.
+bool AwaitReadable(int fd) {
+  pollfd readable{fd, POLLIN, 0};
+  const Deadline deadline;
+  int ready;
+  while ((ready = poll(&readable, 1, deadline.RemainingMs())) < 0 && errno == EINTR) {
+  }
+  return ready > 0;
+}
+
+// A connection to the server of a local display (no host, or "unix"); -1
+// when nothing listens there or `*local` is false.
+int LocalSocket(const char* name, bool* local) {
+  char* host = nullptr;
+  int display = 0;
+  if (!xcb_parse_display(name, &host, &display, nullptr)) return -1;
+  *local = *host == '\0' || std::strcmp(host, "unix") == 0;
+  std::free(host);
+  if (!*local) return -1;
+  const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+  if (fd >= 0) close(fd);
+  return -1;
+}
+
 bool StartConnecting(const char* name, int answer_fd) {
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) return false;
@@ -62,7 +91,7 @@ std::unique_ptr<Connection> Connection::Directly(const char* name) {
   return std::unique_ptr<Connection>(new Connection(connection, screen_number));
 }
 
-std::unique_ptr<Connection> Connection::Within(const char* name) {
+std::unique_ptr<Connection> Connection::OnThread(const char* name) {
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return Directly(name);
   if (!StartConnecting(name, fds[1])) {
@@ -70,34 +99,34 @@ std::unique_ptr<Connection> Connection::Within(const char* name) {
     close(fds[1]);
     return Directly(name);
   }
-  pollfd answer_fd{fds[0], POLLIN, 0};
-  const Deadline deadline;
-  int ready;
-  while ((ready = poll(&answer_fd, 1, deadline.RemainingMs())) < 0 && errno == EINTR) {
-  }
   Answer answer{nullptr, 0};
-  const bool answered = ready > 0 && recv(fds[0], &answer, sizeof answer, 0) == sizeof answer;
+  const bool answered = AwaitReadable(fds[0]) && recv(fds[0], &answer, sizeof answer, 0) == sizeof answer;
   close(fds[0]);
   if (!answered) return nullptr;
   return std::unique_ptr<Connection>(new Connection(answer.connection, answer.screen_number));
 }
 
+// A local server is asked for its greeting on a connection of Pelmode's own:
+// one round trip, where a thread for xcb_connect cost several times that.
+std::unique_ptr<Connection> Connection::Within(const char* name) {
+  bool local = false;
+  const int fd = LocalSocket(name, &local);
+  // Elsewhere, or listening only on the abstract socket, xcb goes its own way.
+  if (fd < 0) return OnThread(name);
+  // A connection setup without authorization, least significant byte first,
+  // protocol 11.0: any server answers it, if only with a refusal.
+  static constexpr char kSetup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const bool answered =
+      send(fd, kSetup, sizeof kSetup, MSG_NOSIGNAL) == sizeof kSetup && AwaitReadable(fd);
+  close(fd);
+  return answered ? Directly(name) : nullptr;
+}
+
 bool LocalServerListens(const char* name) {
-  char* host = nullptr;
-  int display = 0;
-  if (!xcb_parse_display(name, &host, &display, nullptr)) return false;
-  const bool local = *host == '\0' || std::strcmp(host, "unix") == 0;
-  std::free(host);
-  if (!local) return false;
-  const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const bool listens =
-      fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  bool local = false;
+  const int fd = LocalSocket(name, &local);
   if (fd >= 0) close(fd);
-  return listens;
+  return fd >= 0;
 }
 
 }  // namespace pelmode::x11

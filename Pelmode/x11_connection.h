@@ -9,8 +9,9 @@
 
 namespace pelmode::x11 {
 
-// xcb_connect waits for the server's greeting without a deadline, so it runs
-// on a thread of its own, left behind when the server never answers.
+// xcb_connect waits for the server's greeting without a deadline: a local
+// server is first asked for one by Pelmode, and for any other xcb_connect
+// runs on a thread of its own, left behind when the server never answers.
 class Connection {
  public:
   // Empty when the server did not answer within the deadline.
@@ -24,6 +25,7 @@ class Connection {
 
  private:
   static std::unique_ptr<Connection> Directly(const char* name);
+  static std::unique_ptr<Connection> OnThread(const char* name);
   Connection(xcb_connection_t* connection, int screen_number)
       : connection_(connection), screen_number_(screen_number) {}
 

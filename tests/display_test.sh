@@ -490,7 +490,7 @@ test_deadlines() {
   private_session "$WORK/deadlines" || return 1
   local silent=$XDG_RUNTIME_DIR/silent limit=$((ANSWER_TIMEOUT_S + 4)) after="did not answer within $ANSWER_TIMEOUT_S s"
   silent_socket "$silent" || return 1
-  start_xvfb "$WORK/deadlines/x" || return 1
+  start_xvfb "$WORK/deadlines/x" -listen tcp || return 1
   WAYLAND_DISPLAY=silent without_display run_timed "a silent compositor" $limit 800 600
   expect "a silent compositor, no DISPLAY" 1 unknown 800x600 \
     "the Wayland display \"silent\" $after, and DISPLAY is not set"
@@ -516,6 +516,8 @@ test_deadlines() {
   kill -STOP "$XSERVER_PID"
   run_timed "a stopped X server" $limit 800 600
   expect "a stopped X server" 1 unknown 800x600 "the display server \"$DISPLAY\" $after"
+  DISPLAY=localhost$DISPLAY run_timed "a stopped X server over TCP" $limit 800 600
+  expect "a stopped X server over TCP" 1 unknown 800x600 "the display server \"localhost$DISPLAY\" $after"
   kill -CONT "$XSERVER_PID"
   stop "$SILENT_PID" "$BUS_PID"
   xserver_stop

@@ -59,10 +59,10 @@ summary() {
   ((failed == 0))
 }
 
-# start_xvfb DIR: Xvfb at 1280x1024, its own mode without timings, plus a
+# start_xvfb DIR [SERVER_ARGS...]: Xvfb at 1280x1024, its own mode without timings, plus a
 # 1024x768 mode at 60 Hz; DISPLAY names it.
 start_xvfb() {
-  xserver_start xvfb "$1" -screen 0 1280x1024x24 || return 1
+  xserver_start xvfb "$1" -screen 0 1280x1024x24 "${@:2}" || return 1
   export DISPLAY=$XSERVER_DISPLAY
   xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync &&
     xrandr --addmode screen 1024x768_60
