@@ -5,15 +5,16 @@
 //
 // Usage: scripted_compositor --socket NAME --protocol wlr|kde --log FILE
 //          [--answers LIST] --head HEAD [--head HEAD...]
-// HEAD: "NAME WxH@MHZ,WxH@MHZ... [pos=X,Y] [scale=S] [transform=T] [off]"; the
-//   first mode is the preferred and current one. With kde the first head
-//   is the primary.
+// HEAD: "NAME WxH@MHZ,WxH@MHZ... [pos=X,Y] [scale=S] [transform=T] [off] [gone]";
+//   the first mode is the preferred and current one; a gone head is
+//   unplugged (finished) once described. With kde the first head is the
+//   primary.
 // LIST: comma-separated answers, one per apply, the last repeated:
 //   succeeded (or applied, as kde logs it): the asked state is taken and
 //     every client told of it, then comes the answer;
 //   failed: nothing changes;
-//   cancelled (wlr only): another client has moved the last head a pixel
-//     to the right meanwhile: every client is told of it first;
+//   cancelled: another client has moved the last head a pixel to the
+//     right meanwhile: every client is told of it first (kde then fails);
 //   late (wlr only): the same, told only after the answer;
 //   silent: that apply is never answered, though every other request is;
 //   die: the compositor exits at once with status 0, as a crash would.
@@ -57,6 +58,7 @@ struct Head {
   std::string name;
   std::vector<Mode> modes;
   State state;
+  bool gone = false;
 };
 
 // What a configuration asks of one head, and its fields for the log.
@@ -271,6 +273,7 @@ void BindWlr(wl_client* client, void*, std::uint32_t version, std::uint32_t id) 
       if (m == 0) zwlr_output_mode_v1_send_preferred(mode);
     }
     SendHead(head);
+    if (heads[i].gone) zwlr_output_head_v1_send_finished(head);
   }
   zwlr_output_manager_v1_send_done(manager, serial);
 }
@@ -291,11 +294,11 @@ void SendDevice(wl_resource* device) {
 // The devices change before applied is sent, as kwin does.
 void ApplyKde(wl_client*, wl_resource* configuration) {
   const Answer answer = Apply(Of(configuration), false);
-  if (answer == kSucceeded) {
+  if (answer == kSucceeded || answer == kCancelled) {
     for (wl_resource* device : All(kHead)) SendDevice(device);
-    kde_output_configuration_v2_send_applied(configuration);
   }
-  if (answer == kFailed) kde_output_configuration_v2_send_failed(configuration);
+  if (answer == kSucceeded) kde_output_configuration_v2_send_applied(configuration);
+  if (answer == kFailed || answer == kCancelled) kde_output_configuration_v2_send_failed(configuration);
 }
 
 const struct kde_output_configuration_v2_interface kKdeConfigurationImpl = {
@@ -363,9 +366,10 @@ bool ParseHead(const std::string& text) {
   State& s = head.state;
   while (words >> word) {
     s.enabled = s.enabled && word != "off";
+    head.gone = head.gone || word == "gone";
     const char* w = word.c_str();
     if (std::sscanf(w, "pos=%d,%d", &s.x, &s.y) != 2 && std::sscanf(w, "scale=%lf", &s.scale) != 1 &&
-        std::sscanf(w, "transform=%d", &s.transform) != 1 && word != "off") {
+        std::sscanf(w, "transform=%d", &s.transform) != 1 && word != "off" && word != "gone") {
       return false;
     }
   }
@@ -386,7 +390,7 @@ int main(int argc, char** argv) {
   std::istringstream list(options["--answers"]);
   for (std::string word; std::getline(list, word, ',');) {
     const auto i = std::find(kAnswers, kAnswers + kStale, word == "applied" ? "succeeded" : word) - kAnswers;
-    ok = ok && i != kStale && !(kde && (i == kCancelled || i == kLate));
+    ok = ok && i != kStale && !(kde && i == kLate);
     answers.push_back(Answer(i));
   }
   if (!ok || heads.empty() || answers.empty() || !(kde || options["--protocol"] == "wlr")) {
