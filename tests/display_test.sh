@@ -304,7 +304,8 @@ private_session() {
   rm -rf "$1" && mkdir -p "$1/home/.config" && mkdir -m 700 "$1/run"
   export XDG_RUNTIME_DIR=$1/run HOME=$1/home
   local bus
-  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 --nopidfile) || return 1
+  bus=$(dbus-daemon --session --address="unix:path=$1/run/bus" --fork --print-address=1 \
+    --print-pid=1 --nopidfile) || return 1
   export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*}
   BUS_PID=${bus##*$'\n'}
 }
@@ -351,7 +352,8 @@ test_mutter() {
   local mutter=$! start=$'LVDS1 1920x1080@60.000+0+0 x1\nLVDS2 1920x1080@60.000+1920+0 x1'
   await_socket pelmode-mutter && gdbus wait --session --timeout 20 org.gnome.Mutter.DisplayConfig || return 1
   export WAYLAND_DISPLAY=pelmode-mutter && unset DISPLAY
-  run_pelmode 1280 720
+  # The bus found where it is when no address is named.
+  STATUS=$(unset DBUS_SESSION_BUS_ADDRESS && run_pelmode 1280 720 && echo "$STATUS")
   expect "Mutter: the change" 0 '1920x1080    60Hz' 1280x720 ""
   report "Mutter: the neighbour follows" \
     "$(diff <(printf 'LVDS1 1280x720@60.000+0+0 x1\nLVDS2 1920x1080@60.000+1280+0 x1\n') <(mutter_layout))"
@@ -412,6 +414,8 @@ test_mutter() {
   expect "Weston beside Mutter on the bus: a Wayland session" 1 unknown 800x600 \
     "this is a Wayland session (\"pelmode-weston\"); change the display mode in the compositor's settings"
   report "Weston beside Mutter on the bus: Mutter untouched" "$(diff <(echo "$before") <(mutter_layout))"
+  WAYLAND_DISPLAY=pelmode-mutter under_gdb MutterDisplay::ApplyOnce "shell kill $BUS_PID" delete continue
+  expect "the bus gone during the change" 1 '1280x720    60Hz' 1024x768 "the connection to the display server was lost"
   stop "$weston" "$mutter" "$BUS_PID"
   xserver_stop
 }
