@@ -304,8 +304,7 @@ private_session() {
   rm -rf "$1" && mkdir -p "$1/home/.config" && mkdir -m 700 "$1/run"
   export XDG_RUNTIME_DIR=$1/run HOME=$1/home
   local bus
-  bus=$(dbus-daemon --session --address="unix:path=$1/run/bus" --fork --print-address=1 \
-    --print-pid=1 --nopidfile) || return 1
+  bus=$(dbus-daemon --session --address="unix:path=$1/run/bus" --fork --print-address=1 --print-pid=1 --nopidfile) || return 1
   export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*}
   BUS_PID=${bus##*$'\n'}
 }
