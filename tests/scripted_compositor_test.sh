@@ -35,7 +35,7 @@ CASES=(
   "wlr kde|below, lefts lined up: moves up|succeeded|$A;$B pos=0,1080|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=0,720|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+0+720"
   "wlr kde|refused|failed|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor refused the change||apply 1 failed"
   "wlr kde|the compositor dies at the change|die|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the connection to the display server was lost||apply 1 die"
-  "wlr kde|no answer|silent|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor \"scripted\" did not answer within ${ANSWER_TIMEOUT_S:-8} s; the change may still be made||apply 1 silent"
+  "wlr kde|no answer|silent|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor \"$WORK/case/run/scripted\" did not answer within ${ANSWER_TIMEOUT_S:-8} s; the change may still be made||apply 1 silent"
   "wlr|cancelled every time|cancelled|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor refused the change (the outputs kept changing)||apply 1 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1922+0;apply 3 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1923+0"
 )
 
@@ -43,7 +43,8 @@ CASES=(
 # of its own, once its log says it takes clients.
 start() {
   rm -rf "$WORK/case" && mkdir -p "$WORK/case/home" && mkdir -m 700 "$WORK/case/run"
-  export XDG_RUNTIME_DIR=$WORK/case/run HOME=$WORK/case/home WAYLAND_DISPLAY=scripted
+  # The display named by its path, as a session may name it.
+  export XDG_RUNTIME_DIR=$WORK/case/run HOME=$WORK/case/home WAYLAND_DISPLAY=$WORK/case/run/scripted
   unset DISPLAY DBUS_SESSION_BUS_ADDRESS
   local head each=() options=()
   IFS=';' read -ra each <<<"$3"
@@ -95,7 +96,7 @@ for entry in "${CASES[@]}"; do
       asked_problems "$asked"
       ((ended == 0)) || echo "the compositor ended with status $ended: $(cat "$WORK/case/stderr")"
       if ((status == 0)); then
-        [[ -s $XDG_RUNTIME_DIR/pelmode/layout-wayland-scripted ]] || echo "no layout memory written"
+        [[ -s $XDG_RUNTIME_DIR/pelmode/layout-wayland-${WAYLAND_DISPLAY//\//_} ]] || echo "no layout memory written"
       else
         ls "$XDG_RUNTIME_DIR"/pelmode/* 2>/dev/null
       fi)"
