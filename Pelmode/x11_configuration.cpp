@@ -100,7 +100,7 @@ ApplyError CheckRequest(xcb_connection_t* connection,
   ApplyError failure = ApplyError::kNone;
   const auto sync = TakeReply(connection, xcb_get_input_focus_reply,
                               xcb_get_input_focus(connection), &failure);
-  if (failure == ApplyError::kNoAnswer) return failure;
+  if (failure != ApplyError::kNone) return failure;
   return CheckAnswered(connection, cookie);
 }
 

@@ -24,7 +24,6 @@ C='DP-2 1920x1080@60000'
 # head, "scale=1 transform=0 enabled=1" left out.
 CASES=(
   "wlr kde|two heads|succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=1280,0|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1280+0"
-  "wlr kde|three heads|succeeded|$A;$B pos=1920,0;$C pos=3840,0|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=1280,0;DP-2 pos=3200,0|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1280+0;DP-2 1920x1080@60000+3200+0"
   "wlr kde|scale 1.5 kept: 1280x720 covers 853x480|succeeded|$A scale=1.5;$B pos=1280,0|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=853,0|apply 1 succeeded;DP-1 1280x720@60000+0+0 scale=1.5 transform=0 enabled=1;HDMI-A-1 1920x1080@60000+853+0"
   "wlr|an unplugged head is left out|succeeded|$A;$B pos=1920,0 gone|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1920+0"
   "wlr kde|three quarters turned: 720x1280 is the 1280x720 mode turned|succeeded|$A transform=3;$B pos=1080,0|720 1280|0|1080x1920    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=720,0|apply 1 succeeded;DP-1 1280x720@60000+0+0 scale=1 transform=3 enabled=1;HDMI-A-1 1920x1080@60000+720+0"
