@@ -75,6 +75,8 @@ read -ra fixed < <(wrestool -x --raw --type=16 --name=1 "$EXE" | od -An -tu2 -w1
 report "version resource: $version, described, named Pelmode" \
   "$([[ "${fixed[*]:4:4}" == "$minor $major 0 $patch" ]] ||
     echo "fixed version words: ${fixed[*]:4:4}")$(
+  wrestool -x --raw --type=16 --name=1 "$EXE" | tail -c 4 | od -An -tx1 | grep -q ' 09 04 b0 04' ||
+    echo 'translation not English (United States) in UTF-16')$(
   for pair in "FileVersion|$version" "ProductVersion|$version" "ProductName|Pelmode" \
     "FileDescription|Pelmode: switches" "OriginalFilename|Pelmode.exe"; do
     [[ "|$info" == *"|$pair"* ]] || echo "no $pair in $info"
@@ -123,7 +125,8 @@ report "the Windows texts are plain ASCII with CRLF line ends" \
 
 rm -rf "$WORK/root" && dpkg-deb -x "$deb" "$WORK/root"
 report "the packaged program needs only the C library; the rest is loaded by runtime names" \
-  "$(objdump -p "${PELMODE[0]}" | awk '/NEEDED/ && $2 != "libc.so.6"')$(
+  "$(objdump -p "${PELMODE[0]}" | awk '/NEEDED/ && $2 != "libc.so.6"')$(readelf -dlW "${PELMODE[0]}" |
+    grep -c 'BIND_NOW\|GNU_RELRO' | grep -qx 2 || echo 'not hardened: no relro or bindnow')$(
     strings -a "${PELMODE[0]}" | grep -E '^lib[a-z0-9_+-]+\.so$')"
 start_xvfb "$WORK/xvfb" || exit 1
 run_pelmode 1024 768
@@ -132,9 +135,9 @@ expect "the packaged Pelmode changes the mode" 0 '1280x1024    0Hz' 1024x768 "" 
 xserver_stop
 # scripts/run with no display reachable: a private Xorg for the run, and
 # none left behind.
-run_out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET "$SOURCE_DIR/scripts/run" 1024 768 </dev/null 2>&1)
-STATUS=$? && report "scripts/run on a private display, stopped after" "$(status_is 0)$(
-  grep -q '^Setting done\.$' <<<"$run_out" || echo "$run_out")$(pgrep -af virtual-display)"
+run_out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET "$SOURCE_DIR/scripts/run" 1000 700 </dev/null 2>&1)
+STATUS=$? && report "scripts/run on a private display, its failure told, stopped after" "$(status_is 1)$(
+  grep -q 'Pelmode exited with status 1' <<<"$run_out" || echo "$run_out")$(pgrep -af virtual-display)"
 manual=$(MANPAGER=cat MANWIDTH=80 man -l "$WORK/root/usr/share/man/man1/Pelmode.1.gz" 2>&1)
 report "the manual page reads" \
   "$(for heading in 'Pelmode - switch the display' 'EXIT STATUS' 'Wayland session'; do
