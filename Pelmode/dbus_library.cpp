@@ -15,7 +15,7 @@ namespace pelmode {
 namespace {
 
 std::optional<SdBus> Load() {
-  void* library = dlopen("libsystemd.so.0", RTLD_LAZY | RTLD_LOCAL);
+  void* library = OpenLibrary("libsystemd.so.0");
   if (library == nullptr) return std::nullopt;
   SdBus bus;
   const bool found =

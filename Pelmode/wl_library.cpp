@@ -8,7 +8,7 @@ namespace pelmode::wayland {
 namespace {
 
 std::optional<Client> Load() {
-  void* library = dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_LOCAL);
+  void* library = OpenLibrary("libwayland-client.so.0");
   if (library == nullptr) return std::nullopt;
   Client c;
   const bool found =

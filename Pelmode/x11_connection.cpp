@@ -51,14 +51,14 @@ bool AwaitReadable(int fd) {
 }
 
 // A connection to the server of a local display (no host, or "unix"); -1
-// when nothing listens there or `*local` is false.
-int LocalSocket(const char* name, bool* local) {
+// for any other display, or when nothing listens there.
+int LocalSocket(const char* name) {
   char* host = nullptr;
   int display = 0;
   if (!xcb_parse_display(name, &host, &display, nullptr)) return -1;
-  *local = *host == '\0' || std::strcmp(host, "unix") == 0;
+  const bool local = *host == '\0' || std::strcmp(host, "unix") == 0;
   std::free(host);
-  if (!*local) return -1;
+  if (!local) return -1;
   const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
@@ -109,8 +109,7 @@ std::unique_ptr<Connection> Connection::OnThread(const char* name) {
 // A local server is asked for its greeting on a connection of Pelmode's own:
 // one round trip, where a thread for xcb_connect cost several times that.
 std::unique_ptr<Connection> Connection::Within(const char* name) {
-  bool local = false;
-  const int fd = LocalSocket(name, &local);
+  const int fd = LocalSocket(name);
   // Elsewhere, or listening only on the abstract socket, xcb goes its own way.
   if (fd < 0) return OnThread(name);
   // A connection setup without authorization, least significant byte first,
@@ -123,8 +122,7 @@ std::unique_ptr<Connection> Connection::Within(const char* name) {
 }
 
 bool LocalServerListens(const char* name) {
-  bool local = false;
-  const int fd = LocalSocket(name, &local);
+  const int fd = LocalSocket(name);
   if (fd >= 0) close(fd);
   return fd >= 0;
 }

@@ -2,6 +2,8 @@
 // to the caller, where Xlib's default handlers would print and exit.
 #include <cstdlib>
 #include <limits>
+#include <optional>
+#include <vector>
 
 #include "linux_displays.h"
 #include "x11_configuration.h"
@@ -316,22 +318,22 @@ ApplyError X11Display::Carry(const Snapshot& snap, const Requests& requests,
   const ScreenSize covering = CoveringScreen(snap.screen, requests.screen);
   if (!FitsRequest(covering)) return ApplyError::kServerRefused;
   xcb_connection_t* c = connection_->get();
-  std::vector<xcb_void_cookie_t> screens;
-  if (covering != snap.screen) screens.push_back(AskScreenSize(covering));
+  std::optional<xcb_void_cookie_t> grown, shrunk;
+  if (covering != snap.screen) grown = AskScreenSize(covering);
   std::vector<xcb_randr_set_crtc_config_cookie_t> crtcs;
   for (const CrtcChange& change : requests.changes) crtcs.push_back(AskCrtc(snap, change));
   std::vector<xcb_randr_set_panning_cookie_t> pannings;
   for (const PanningChange& p : requests.pannings) pannings.push_back(AskPanning(snap, p.crtc, p.area));
-  if (covering != requests.screen) screens.push_back(AskScreenSize(requests.screen));
-  const xcb_void_cookie_t remembered = AskRemember(memory);
-  ApplyError error = CheckRequest(c, remembered);
-  if (error == ApplyError::kNoAnswer || error == ApplyError::kConnectionLost) return error;
-  error = ApplyError::kNone;
+  if (covering != requests.screen) shrunk = AskScreenSize(requests.screen);
+  // Only the memory's own refusal is not the change's.
+  const ApplyError answered = CheckRequest(c, AskRemember(memory));
+  if (answered == ApplyError::kNoAnswer || answered == ApplyError::kConnectionLost) return answered;
+  ApplyError error = ApplyError::kNone;
   const auto keep_first = [&error](ApplyError e) { if (error == ApplyError::kNone) error = e; };
-  if (covering != snap.screen) keep_first(CheckAnswered(c, screens.front()));
+  if (grown) keep_first(CheckAnswered(c, *grown));
   for (const auto& cookie : crtcs) keep_first(SetStatus(c, xcb_randr_set_crtc_config_reply, cookie));
   for (const auto& cookie : pannings) keep_first(SetStatus(c, xcb_randr_set_panning_reply, cookie));
-  if (covering != requests.screen) keep_first(CheckAnswered(c, screens.back()));
+  if (shrunk) keep_first(CheckAnswered(c, *shrunk));
   if (error == ApplyError::kServerRefused) Restore(snap, requests);
   return error;
 }

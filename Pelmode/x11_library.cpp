@@ -67,8 +67,8 @@ namespace pelmode::x11 {
 namespace {
 
 std::optional<Xcb> Load() {
-  void* core = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
-  void* randr = core ? dlopen("libxcb-randr.so.0", RTLD_LAZY | RTLD_LOCAL) : nullptr;
+  void* core = OpenLibrary("libxcb.so.1");
+  void* randr = core ? OpenLibrary("libxcb-randr.so.0") : nullptr;
   if (randr == nullptr) return std::nullopt;
   Xcb xcb;
   const bool found =

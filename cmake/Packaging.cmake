@@ -5,8 +5,7 @@ include(GNUInstallDirs)
 if(WIN32)
   # Plain text with CRLF line ends, which every Notepad shows as lines.
   configure_file(packaging/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
-  file(READ LICENSE licence)
-  file(CONFIGURE OUTPUT LICENSE.txt CONTENT "${licence}" NEWLINE_STYLE CRLF)
+  configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS Pelmode RUNTIME DESTINATION .)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
     DESTINATION .)
