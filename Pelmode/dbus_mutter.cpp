@@ -330,9 +330,10 @@ int MutterDisplay::AppendLogicalMonitors(sd_bus_message* m, const Plan& plan) co
 
 ApplyResult MutterDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
                                      bool* stale) {
+  LayoutMemoryFile memory(MemoryName());
   Plan plan;
-  const ApplyResult planned = PlanOutputChange(state_.outputs, width_px, height_px,
-                                               ReadLayoutMemory(MemoryName()), &plan);
+  const ApplyResult planned =
+      PlanOutputChange(state_.outputs, width_px, height_px, memory.content(), &plan);
   if (!planned.ok()) return planned;
   sd_bus_message* raw = nullptr;
   int r = Sd().message_new_method_call(bus_.get(), &raw, kService, kPath, kService,
@@ -347,7 +348,7 @@ ApplyResult MutterDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t heigh
   r = CallWithin(bus_.get(), call.get(), &answer, error.get());
   Sd().message_unref(answer);
   if (r >= 0) {
-    WriteLayoutMemory(MemoryName(), LayoutMemory(state_.outputs, plan));
+    memory.Replace(LayoutMemory(state_.outputs, plan));
     return {};
   }
   *stale = error.Is(SD_BUS_ERROR_ACCESS_DENIED) && error.Text().find("stale") != std::string::npos;

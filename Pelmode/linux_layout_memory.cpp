@@ -46,30 +46,31 @@ std::string PathOf(const std::string& folder, const std::string& display) {
 
 }  // namespace
 
-std::string ReadLayoutMemory(const std::string& display) {
-  const std::string folder = Folder();
-  if (folder.empty()) return {};
-  const File file(open(PathOf(folder, display).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  std::string memory;
-  char buffer[4096];
-  ssize_t got = 0;
-  while (file.get() >= 0 && memory.size() < (1 << 20) &&
-         (got = read(file.get(), buffer, sizeof buffer)) > 0) {
-    memory.append(buffer, std::size_t(got));
-  }
-  return got < 0 ? std::string() : memory;
-}
-
-void WriteLayoutMemory(const std::string& display, const std::string& memory) {
+LayoutMemoryFile::LayoutMemoryFile(const std::string& display) {
   const std::string folder = Folder();
   if (folder.empty()) return;
-  const std::string path = PathOf(folder, display);
-  const std::string temporary = path + ".new";
-  unlink(temporary.c_str());
-  const File file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  path_ = PathOf(folder, display);
+  const File file(open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  char buffer[4096];
+  ssize_t got = 0;
+  while (file.get() >= 0 && content_.size() < (1 << 20) &&
+         (got = read(file.get(), buffer, sizeof buffer)) > 0) {
+    content_.append(buffer, std::size_t(got));
+  }
+  if (got < 0) content_.clear();
+}
+
+// The folder is the user's own (checked), so a temporary file left behind is
+// simply truncated; the rename keeps a reader from finding a half-written one.
+void LayoutMemoryFile::Replace(const std::string& memory) {
+  if (path_.empty() || memory == content_) return;
+  const std::string temporary = path_ + ".new";
+  const File file(
+      open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (file.get() < 0) return;
-  if (write(file.get(), memory.data(), memory.size()) == ssize_t(memory.size())) {
-    rename(temporary.c_str(), path.c_str());
+  if (write(file.get(), memory.data(), memory.size()) == ssize_t(memory.size()) &&
+      rename(temporary.c_str(), path_.c_str()) == 0) {
+    content_ = memory;
   } else {
     unlink(temporary.c_str());
   }

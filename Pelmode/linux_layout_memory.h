@@ -6,11 +6,19 @@
 
 namespace pelmode {
 
-// The memory kept for the display named `display`; empty when there is none
+// The memory kept for one display, read when made: empty when there is none
 // or no runtime folder is named.
-std::string ReadLayoutMemory(const std::string& display);
+class LayoutMemoryFile {
+ public:
+  explicit LayoutMemoryFile(const std::string& display);
+  const std::string& content() const { return content_; }
+  // Best effort: a display without a memory only loses the exact way back.
+  // A memory that did not change is not written again.
+  void Replace(const std::string& memory);
 
-// Best effort: a display without a memory only loses the exact way back.
-void WriteLayoutMemory(const std::string& display, const std::string& memory);
+ private:
+  std::string path_;  // empty without a private folder
+  std::string content_;
+};
 
 }  // namespace pelmode

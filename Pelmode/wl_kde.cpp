@@ -195,10 +195,10 @@ ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_p
 ApplyResult KdeDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
                                   Outcome* outcome) {
   const std::vector<Output> outputs = Outputs();
-  const std::string display = connection_->MemoryName();
+  LayoutMemoryFile memory(connection_->MemoryName());
   Plan plan;
   const ApplyResult planned =
-      PlanOutputChange(outputs, width_px, height_px, ReadLayoutMemory(display), &plan);
+      PlanOutputChange(outputs, width_px, height_px, memory.content(), &plan);
   if (!planned.ok()) return planned;
   kde_output_configuration_v2* configuration =
       kde_output_management_v2_create_configuration(management_);
@@ -220,7 +220,7 @@ ApplyResult KdeDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_p
   kde_output_configuration_v2_destroy(configuration);
   if (!answered) return connection_->WaitFailure(true);
   if (*outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
-  WriteLayoutMemory(display, LayoutMemory(outputs, plan));
+  memory.Replace(LayoutMemory(outputs, plan));
   return {};
 }
 

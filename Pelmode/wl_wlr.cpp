@@ -222,10 +222,10 @@ ApplyResult WlrDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_p
                                   Outcome* outcome) {
   const std::vector<Head*> heads = LiveHeads();
   const std::vector<Output> outputs = OutputsOf(heads);
-  const std::string display = connection_->MemoryName();
+  LayoutMemoryFile memory(connection_->MemoryName());
   Plan plan;
   const ApplyResult planned =
-      PlanOutputChange(outputs, width_px, height_px, ReadLayoutMemory(display), &plan);
+      PlanOutputChange(outputs, width_px, height_px, memory.content(), &plan);
   if (!planned.ok()) return planned;
   auto* configuration = zwlr_output_manager_v1_create_configuration(manager_, serial_);
   zwlr_output_configuration_v1_add_listener(configuration, &kConfigurationListener, outcome);
@@ -238,7 +238,7 @@ ApplyResult WlrDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_p
   for (wl_proxy* proxy : made) wl_proxy_destroy(proxy);
   if (!answered) return connection_->WaitFailure(true);
   if (*outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
-  if (*outcome == Outcome::kSucceeded) WriteLayoutMemory(display, LayoutMemory(outputs, plan));
+  if (*outcome == Outcome::kSucceeded) memory.Replace(LayoutMemory(outputs, plan));
   return {};
 }
 

@@ -1,12 +1,15 @@
 #include "x11_connection.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/time.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -50,15 +53,20 @@ bool AwaitReadable(int fd) {
   return ready > 0;
 }
 
-// A connection to the server of a local display (no host, or "unix"); -1
-// for any other display, or when nothing listens there.
-int LocalSocket(const char* name) {
+// A display on this machine's own sockets: no host, or "unix".
+bool IsLocal(const char* name, int* display) {
   char* host = nullptr;
-  int display = 0;
-  if (!xcb_parse_display(name, &host, &display, nullptr)) return -1;
+  if (!xcb_parse_display(name, &host, display, nullptr)) return false;
   const bool local = *host == '\0' || std::strcmp(host, "unix") == 0;
   std::free(host);
-  if (!local) return -1;
+  return local;
+}
+
+// A connection to the server of a local display; -1 for any other display,
+// or when nothing listens there.
+int LocalSocket(const char* name) {
+  int display = 0;
+  if (!IsLocal(name, &display)) return -1;
   const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
@@ -68,6 +76,54 @@ int LocalSocket(const char* name) {
   if (fd >= 0) close(fd);
   return -1;
 }
+
+volatile sig_atomic_t g_connecting_fd = -1;
+volatile sig_atomic_t g_deadline_passed = 0;
+
+void ShutDownConnecting(int) {
+  g_deadline_passed = 1;
+  shutdown(g_connecting_fd, SHUT_RDWR);
+}
+
+// At the deadline shuts down the socket that xcb_connect is about to make:
+// the lowest free descriptor, as nothing else in this single-threaded
+// program opens one meanwhile. xcb then takes the connection as closed.
+class ConnectTimer {
+ public:
+  ConnectTimer() {
+    const int next_fd = open("/", O_PATH | O_CLOEXEC);
+    if (next_fd < 0) return;
+    close(next_fd);
+    g_connecting_fd = next_fd;
+    g_deadline_passed = 0;
+    struct sigaction action {};
+    action.sa_handler = ShutDownConnecting;
+    sigemptyset(&action.sa_mask);
+    if (sigaction(SIGALRM, &action, &previous_) != 0) return;
+    const itimerval timer{{0, 0}, {kAnswerTimeoutS, 0}};
+    armed_ = setitimer(ITIMER_REAL, &timer, nullptr) == 0;
+    if (!armed_) sigaction(SIGALRM, &previous_, nullptr);
+  }
+  ~ConnectTimer() { Stop(); }
+  ConnectTimer(const ConnectTimer&) = delete;
+  ConnectTimer& operator=(const ConnectTimer&) = delete;
+
+  bool armed() const { return armed_; }
+
+  // Whether the deadline passed before the timer stopped.
+  bool Stop() {
+    if (!armed_) return false;
+    const itimerval off{};
+    setitimer(ITIMER_REAL, &off, nullptr);
+    sigaction(SIGALRM, &previous_, nullptr);
+    armed_ = false;
+    return g_deadline_passed != 0;
+  }
+
+ private:
+  struct sigaction previous_ {};
+  bool armed_ = false;
+};
 
 bool StartConnecting(const char* name, int answer_fd) {
   pthread_attr_t attributes;
@@ -106,19 +162,15 @@ std::unique_ptr<Connection> Connection::OnThread(const char* name) {
   return std::unique_ptr<Connection>(new Connection(answer.connection, answer.screen_number));
 }
 
-// A local server is asked for its greeting on a connection of Pelmode's own:
-// one round trip, where a thread for xcb_connect cost several times that.
 std::unique_ptr<Connection> Connection::Within(const char* name) {
-  const int fd = LocalSocket(name);
-  // Elsewhere, or listening only on the abstract socket, xcb goes its own way.
-  if (fd < 0) return OnThread(name);
-  // A connection setup without authorization, least significant byte first,
-  // protocol 11.0: any server answers it, if only with a refusal.
-  static constexpr char kSetup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  const bool answered =
-      send(fd, kSetup, sizeof kSetup, MSG_NOSIGNAL) == sizeof kSetup && AwaitReadable(fd);
-  close(fd);
-  return answered ? Directly(name) : nullptr;
+  int display = 0;
+  // A host's name may have to be looked up first, on descriptors of its own.
+  if (!IsLocal(name, &display)) return OnThread(name);
+  ConnectTimer timer;
+  if (!timer.armed()) return OnThread(name);
+  auto connection = Directly(name);
+  if (timer.Stop()) return nullptr;
+  return connection;
 }
 
 bool LocalServerListens(const char* name) {

@@ -9,9 +9,9 @@
 
 namespace pelmode::x11 {
 
-// xcb_connect waits for the server's greeting without a deadline: a local
-// server is first asked for one by Pelmode, and for any other xcb_connect
-// runs on a thread of its own, left behind when the server never answers.
+// xcb_connect waits for the server's greeting without a deadline: for a
+// local display a timer ends the wait, for any other xcb_connect runs on a
+// thread of its own, left behind when the server never answers.
 class Connection {
  public:
   // Empty when the server did not answer within the deadline.
