@@ -25,17 +25,18 @@ class File {
   int fd_;
 };
 
-// The folder, made private to the user; empty without XDG_RUNTIME_DIR.
-std::string Folder() {
+// Pelmode's folder in the runtime folder; empty without XDG_RUNTIME_DIR.
+std::string FolderPath() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime == nullptr || *runtime != '/') return {};
-  const std::string folder = std::string(runtime) + "/pelmode";
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+  return std::string(runtime) + "/pelmode";
+}
+
+// Whether the folder is the user's own, made if missing.
+bool MakePrivateFolder(const std::string& folder) {
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
   struct stat info {};
-  if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) {
-    return {};
-  }
-  return folder;
+  return lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid();
 }
 
 std::string PathOf(const std::string& folder, const std::string& display) {
@@ -46,24 +47,32 @@ std::string PathOf(const std::string& folder, const std::string& display) {
 
 }  // namespace
 
+// Only a file of the user's own is read: nobody else can make one, in
+// whatever folder.
 LayoutMemoryFile::LayoutMemoryFile(const std::string& display) {
-  const std::string folder = Folder();
+  const std::string folder = FolderPath();
   if (folder.empty()) return;
   path_ = PathOf(folder, display);
   const File file(open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat info {};
+  if (file.get() < 0 || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_uid != getuid()) {
+    return;
+  }
   char buffer[4096];
   ssize_t got = 0;
-  while (file.get() >= 0 && content_.size() < (1 << 20) &&
-         (got = read(file.get(), buffer, sizeof buffer)) > 0) {
-    content_.append(buffer, std::size_t(got));
-  }
+  // A regular file reads short only at its end.
+  do {
+    got = read(file.get(), buffer, sizeof buffer);
+    if (got > 0) content_.append(buffer, std::size_t(got));
+  } while (got == ssize_t(sizeof buffer) && content_.size() < (1 << 20));
   if (got < 0) content_.clear();
 }
 
 // The folder is the user's own (checked), so a temporary file left behind is
 // simply truncated; the rename keeps a reader from finding a half-written one.
 void LayoutMemoryFile::Replace(const std::string& memory) {
-  if (path_.empty() || memory == content_) return;
+  if (path_.empty() || memory == content_ || !MakePrivateFolder(FolderPath())) return;
   const std::string temporary = path_ + ".new";
   const File file(
       open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
