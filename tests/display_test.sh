@@ -388,7 +388,10 @@ test_mutter() {
   for _ in $(seq 100); do mutter_layout | grep -q 'LVDS1 1024x768' && break; sleep 0.1; done
   report "Mutter stopped during the change: made once it goes on" "$(mutter_layout | grep -v 'LVDS1 1024x768' | grep LVDS1)"
   # The bottoms lined up, and on the way back the tops as well: only the
-  # remembered layout brings LVDS2 back to 1920,360.
+  # remembered layout brings LVDS2 back to 1920,360. First a memory of the
+  # same length (59940 for 60000): the next is written all the same.
+  mutter_arrange 1920x1080@60.000 1 1920 360 1280x720@59.940
+  run_pelmode 1280 720
   mutter_arrange 1920x1080@60.000 1 1920 360 1280x720@60.000
   run_pelmode 1280 720
   run_pelmode 1920 1080
