@@ -164,7 +164,8 @@ std::unique_ptr<Connection> Connection::OnThread(const char* name) {
 
 std::unique_ptr<Connection> Connection::Within(const char* name) {
   int display = 0;
-  // A host's name may have to be looked up first, on descriptors of its own.
+  // A host's name is looked up first, on descriptors of the resolver's, so
+  // which one the socket gets cannot be foreseen.
   if (!IsLocal(name, &display)) return OnThread(name);
   ConnectTimer timer;
   if (!timer.armed()) return OnThread(name);

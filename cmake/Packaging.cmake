@@ -44,6 +44,11 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxcb1, libxcb-randr0, libwayland-client0, libsystemd0")
+  # Packed relocations need a C library that reads them, which
+  # dpkg-shlibdeps does not see: no symbol of that version is used.
+  if(PELMODE_LINKER_PACKS_RELOCATIONS)
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libc6 (>= 2.36)")
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME pelmode)

@@ -107,7 +107,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 report "Debian package depends on what the program links" \
   "$([[ $depends == *libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* &&
     $depends == *libwayland-client0* && $depends == *libsystemd0* ]] ||
-    echo "Depends: $depends")"
+    echo "Depends: $depends")$(readelf -V "$BUILDS/native/Pelmode/Pelmode" | grep -q GLIBC_ABI_DT_RELR &&
+    [[ $depends != *'libc6 (>= 2.36)'* ]] && echo "packed relocations need libc6 2.36: $depends")"
 
 rm -rf "$WORK/zip" && mkdir -p "$WORK/zip" && unzip -q "$zip" -d "$WORK/zip"
 report "zip holds the 32-bit executable, README.txt and LICENSE.txt" \
