@@ -139,8 +139,9 @@ bool StartConnecting(const char* name, int answer_fd) {
 
 }  // namespace
 
-// Without a thread to wait on, an answer late or never is still better than
-// calling a server silent that was never asked.
+// xcb_connect with no deadline of its own: under the timer, or where neither
+// a timer nor a thread can be had, when an answer late or never is still
+// better than calling a server silent that was never asked.
 std::unique_ptr<Connection> Connection::Directly(const char* name) {
   int screen_number = 0;
   xcb_connection_t* connection = xcb_connect(name, &screen_number);
