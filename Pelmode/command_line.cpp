@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "display_mode_change.h"
+#include "display_driver.h"
 #include "pixel_count.h"
 #include "platform.h"
 
@@ -23,8 +23,8 @@ ExitStatus ChangeFromArguments(int argc, const char* const argv[],
   if (!height_px) WriteLine(err << "Invalid height: ", argv[2]);
   if (!width_px || !height_px) return RefuseArguments(out);
 
-  const std::unique_ptr<Display> display = OpenDisplay();
-  return ChangeDisplayMode(*display, *width_px, *height_px, out, err)
+  const OpenedDisplay display = OpenDisplay();
+  return ChangeDisplayMode(*display.backend, display.notice, *width_px, *height_px, out, err)
              ? kExitModeSet
              : kExitChangeFailed;
 }

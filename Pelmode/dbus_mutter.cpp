@@ -61,6 +61,7 @@ struct State {
   std::vector<Output> outputs;              // one a connector
   std::vector<std::vector<std::string>> mode_ids;  // each output's, in order
   std::vector<LogicalMonitor> logical;
+  std::optional<std::uint32_t> layout_mode;  // where Mutter lets it be sent back
   bool physical_layout = false;
 };
 
@@ -162,13 +163,31 @@ int ReadState(sd_bus_message* m, State* state) {
     });
   }
   if (r < 0) return r;
-  return ReadProperties(m, [&](const std::string& key) {
-    if (key != "layout-mode") return SkipValue(m);
-    std::uint32_t mode = 0;
-    const int read = Sd().message_read(m, "v", "u", &mode);
-    state->physical_layout = mode == kPhysicalLayout;
-    return read;
+  std::uint32_t mode = 0;
+  int changeable = 0;
+  r = ReadProperties(m, [&](const std::string& key) {
+    if (key == "layout-mode") return Sd().message_read(m, "v", "u", &mode);
+    if (key == "supports-changing-layout-mode") return Sd().message_read(m, "v", "b", &changeable);
+    return SkipValue(m);
   });
+  state->physical_layout = mode == kPhysicalLayout;
+  if (changeable && mode != 0) state->layout_mode = mode;
+  return r;
+}
+
+// Every logical monitor names monitors of the state, and every monitor
+// that shows something has a mode in force.
+bool Consistent(const State& state) {
+  for (const LogicalMonitor& logical : state.logical) {
+    for (const std::string& connector : logical.connectors) {
+      if (std::none_of(state.outputs.begin(), state.outputs.end(),
+                       [&](const Output& o) { return o.name == connector; })) {
+        return false;
+      }
+    }
+  }
+  return std::all_of(state.outputs.begin(), state.outputs.end(),
+                     [](const Output& o) { return !o.enabled || o.current_mode; });
 }
 
 // Places each monitor where its logical monitor is.
@@ -190,41 +209,34 @@ void PlaceOutputs(State* state) {
   }
 }
 
-// The name the layout memory goes by: the Wayland display, where there is
-// one, else the session's.
-std::string MemoryName() {
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return std::string("mutter-") + (wayland && *wayland ? wayland : "session");
-}
-
-// Reads and changes done meanwhile by another client: a MonitorsChanged
-// seen before the apply goes out makes the change planned again, this many
-// times in all.
-constexpr int kTries = 3;
-
 const char kWho[] = "Mutter on the session bus";
 
-class MutterDisplay final : public Display {
+class MutterDisplay final : public Backend {
  public:
-  explicit MutterDisplay(Bus bus);
-  std::optional<DisplayMode> QueryCurrentMode() override;
-  ApplyResult ApplyMode(std::uint32_t width_px, std::uint32_t height_px) override;
+  MutterDisplay(Bus bus, const std::string& memory_name);
+  std::string Name() const override { return kWho; }
+  ApplyResult Read(Reading* reading) override;
+  ApplyResult Carry(const Reading& reading, const Plan& plan) override;
+  MemoryStore& Memory() override { return memory_; }
 
  private:
-  bool Read();
+  bool Refresh();
   bool ChangedSinceRead();
-  ApplyResult ApplyOnce(std::uint32_t width_px, std::uint32_t height_px, bool* stale);
   int AppendLogicalMonitors(sd_bus_message* m, const Plan& plan) const;
+  int AppendProperties(sd_bus_message* m) const;
   ApplyResult CallFailure(int r, const BusError& error, bool asked_change) const;
 
   Bus bus_;
+  LayoutMemoryFile memory_;
   bool changed_ = false;
   State state_;
+  unsigned reads_ = 0;
   bool readable_ = false;
   ApplyResult unreadable_;
 };
 
-MutterDisplay::MutterDisplay(Bus bus) : bus_(std::move(bus)) {
+MutterDisplay::MutterDisplay(Bus bus, const std::string& memory_name)
+    : bus_(std::move(bus)), memory_(memory_name) {
   static const sd_bus_message_handler_t kOnChange = [](sd_bus_message*, void* data, sd_bus_error*) {
     *static_cast<bool*>(data) = true;
     return 0;
@@ -237,7 +249,7 @@ MutterDisplay::MutterDisplay(Bus bus) : bus_(std::move(bus)) {
     unreadable_ = CallFailure(r, BusError(), false);
     return;
   }
-  readable_ = Read();
+  readable_ = Refresh();
 }
 
 ApplyResult MutterDisplay::CallFailure(int r, const BusError& error, bool asked_change) const {
@@ -248,7 +260,7 @@ ApplyResult MutterDisplay::CallFailure(int r, const BusError& error, bool asked_
   return {ApplyError::kCompositorRefused, error.Text()};
 }
 
-bool MutterDisplay::Read() {
+bool MutterDisplay::Refresh() {
   BusError error;
   sd_bus_message* raw = nullptr;
   state_ = {};
@@ -260,11 +272,12 @@ bool MutterDisplay::Read() {
     return false;
   }
   if (ReadState(reply.get(), &state_) < 0) {
-    unreadable_ = {ApplyError::kCompositorRefused, "GetCurrentState answered in an unknown form"};
+    unreadable_ = {ApplyError::kUnreadableAnswer, kWho};
     return false;
   }
   PlaceOutputs(&state_);
-  return true;
+  if (!Consistent(state_)) unreadable_ = {ApplyError::kUnreadableAnswer, kWho};
+  return Consistent(state_);
 }
 
 // Handles what the bus has brought so far, without waiting.
@@ -274,37 +287,21 @@ bool MutterDisplay::ChangedSinceRead() {
   return changed_;
 }
 
-std::optional<DisplayMode> MutterDisplay::QueryCurrentMode() {
-  if (!readable_) return std::nullopt;
-  return CurrentOutputMode(state_.outputs);
-}
-
-// Mutter's serial moves only on hot-plug, so a change another client made
-// since the read shows as MonitorsChanged; one made after the last look and
-// before Mutter takes the apply is not seen.
-ApplyResult MutterDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_px) {
-  for (int attempt = 0; attempt < kTries; ++attempt) {
-    if (!readable_) return unreadable_;
-    if (ChangedSinceRead()) {
-      readable_ = Read();
-      continue;
-    }
-    bool stale = false;
-    const ApplyResult result = ApplyOnce(width_px, height_px, &stale);
-    if (!stale) return result;
-    readable_ = Read();
-  }
-  return {ApplyError::kCompositorRefused, "the monitors kept changing"};
+// The first reading is the one made on opening.
+ApplyResult MutterDisplay::Read(Reading* reading) {
+  if (readable_ && reads_++ > 0) readable_ = Refresh();
+  if (!readable_) return unreadable_;
+  reading->outputs = state_.outputs;
+  return {};
 }
 
 int MutterDisplay::AppendLogicalMonitors(sd_bus_message* m, const Plan& plan) const {
   int r = Sd().message_open_container(m, 'a', "(iiduba(ssa{sv}))");
   for (const LogicalMonitor& logical : state_.logical) {
     if (logical.connectors.empty()) continue;
+    // Consistent() found every connector among the monitors.
     std::size_t first = 0;
-    while (first < state_.outputs.size() && state_.outputs[first].name != logical.connectors[0]) {
-      ++first;
-    }
+    while (state_.outputs[first].name != logical.connectors[0]) ++first;
     if (r >= 0) r = Sd().message_open_container(m, 'r', "iiduba(ssa{sv})");
     if (r >= 0) {
       const OutputPlan& next = plan.outputs[first];
@@ -328,30 +325,33 @@ int MutterDisplay::AppendLogicalMonitors(sd_bus_message* m, const Plan& plan) co
   return r < 0 ? r : Sd().message_close_container(m);
 }
 
-ApplyResult MutterDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
-                                     bool* stale) {
-  LayoutMemoryFile memory(MemoryName());
-  Plan plan;
-  const ApplyResult planned =
-      PlanOutputChange(state_.outputs, width_px, height_px, memory.content(), &plan);
-  if (!planned.ok()) return planned;
+// The layout mode goes back as it was: Mutter would take its default.
+int MutterDisplay::AppendProperties(sd_bus_message* m) const {
+  if (!state_.layout_mode) return Sd().message_append(m, "a{sv}", 0);
+  return Sd().message_append(m, "a{sv}", 1, "layout-mode", "u", *state_.layout_mode);
+}
+
+// Mutter's serial moves only on hot-plug, so a change another client made
+// since the read shows as MonitorsChanged; one made after the last look and
+// before Mutter takes the apply is not seen.
+ApplyResult MutterDisplay::Carry(const Reading&, const Plan& plan) {
+  if (ChangedSinceRead()) return {ApplyError::kOutputsChanged, {}};
   sd_bus_message* raw = nullptr;
   int r = Sd().message_new_method_call(bus_.get(), &raw, kService, kPath, kService,
                                          "ApplyMonitorsConfig");
   const Message call(raw);
   if (r >= 0) r = Sd().message_append(call.get(), "uu", state_.serial, kTemporary);
   if (r >= 0) r = AppendLogicalMonitors(call.get(), plan);
-  if (r >= 0) r = Sd().message_append(call.get(), "a{sv}", 0);
-  if (r < 0) return {ApplyError::kCompositorRefused, "the request could not be built"};
+  if (r >= 0) r = AppendProperties(call.get());
+  if (r < 0) return {ApplyError::kUnreadableAnswer, kWho};
   BusError error;
   sd_bus_message* answer = nullptr;
   r = CallWithin(bus_.get(), call.get(), &answer, error.get());
   Sd().message_unref(answer);
-  if (r >= 0) {
-    memory.Replace(LayoutMemory(state_.outputs, plan));
-    return {};
+  if (r >= 0) return {};
+  if (error.Is(SD_BUS_ERROR_ACCESS_DENIED) && error.Text().find("stale") != std::string::npos) {
+    return {ApplyError::kOutputsChanged, {}};
   }
-  *stale = error.Is(SD_BUS_ERROR_ACCESS_DENIED) && error.Text().find("stale") != std::string::npos;
   return CallFailure(r, error, true);
 }
 
@@ -370,15 +370,15 @@ pid_t OwnerOf(sd_bus* bus, const char* name) {
 
 }  // namespace
 
-std::unique_ptr<Display> OpenMutterDisplay(pid_t compositor) {
+std::unique_ptr<Backend> OpenMutterDisplay(pid_t compositor, const std::string& memory_name) {
   if (!SessionBusNamed() || LoadSdBus() == nullptr) return nullptr;
   sd_bus* raw = nullptr;
   if (Sd().open_user(&raw) < 0) return nullptr;
   Bus bus(raw);
   const pid_t owner = OwnerOf(bus.get(), kService);
-  if (owner < 0) return UnusableDisplay({ApplyError::kNoAnswer, "the session bus"});
+  if (owner < 0) return UnusableBackend({ApplyError::kNoAnswer, "the session bus"});
   if (owner == 0 || (compositor != 0 && owner != compositor)) return nullptr;
-  return std::make_unique<MutterDisplay>(std::move(bus));
+  return std::make_unique<MutterDisplay>(std::move(bus), memory_name);
 }
 
 }  // namespace pelmode

@@ -6,40 +6,8 @@
 namespace pelmode {
 namespace {
 
-// The reasons that need nothing from the result but its kind.
-const char* FixedReason(ApplyError error) {
-  switch (error) {
-    case ApplyError::kNone:
-      return "nothing failed";
-    case ApplyError::kDisplayEmpty:
-      return "no display is set (DISPLAY is empty)";
-    case ApplyError::kNoRandr:
-      return "the display server has no RandR 1.3 support";
-    case ApplyError::kNoActiveOutput:
-      return "the display has no active output to change";
-    case ApplyError::kServerRefused:
-      return "the display server refused the change";
-    case ApplyError::kConnectionLost:
-      return "the connection to the display server was lost";
-    case ApplyError::kNoDisplay:
-      return "no display is set (neither WAYLAND_DISPLAY nor DISPLAY)";
-    default:
-      return nullptr;
-  }
-}
-
-// The reasons that name the size asked for at their end.
-const char* ReasonBeforeSize(ApplyError error) {
-  switch (error) {
-    case ApplyError::kModeNotOffered:
-      return "the display does not offer ";
-    case ApplyError::kRestartRequired:
-      return "the computer must be restarted to use ";
-    case ApplyError::kDriverFailed:
-      return "the display driver could not switch to ";
-    default:
-      return nullptr;
-  }
+void WriteSize(TextSink& sink, std::uint32_t width_px, std::uint32_t height_px) {
+  sink << width_px << "x" << height_px;
 }
 
 void WriteSystemRefusal(TextSink& sink, long code) {
@@ -48,48 +16,105 @@ void WriteSystemRefusal(TextSink& sink, long code) {
   sink << "code " << std::int64_t(code) << ")";
 }
 
+void WriteNoAnswer(TextSink& sink, const ApplyResult& result) {
+  sink << result.detail << " did not answer within " << std::uint32_t(kAnswerTimeoutS) << " s";
+  if (result.error == ApplyError::kNoAnswerAfterRequest) sink << "; the change may still be made";
+}
+
 }  // namespace
 
-void WriteFailureReason(TextSink& sink, const ApplyResult& result,
-                        std::uint32_t width_px, std::uint32_t height_px) {
-  if (const char* fixed = FixedReason(result.error)) {
-    sink << fixed;
-  } else if (const char* before = ReasonBeforeSize(result.error)) {
-    sink << before << width_px << "x" << height_px;
-  } else if (result.error == ApplyError::kSystemRefused) {
-    WriteSystemRefusal(sink, result.code);
-  } else if (result.error == ApplyError::kCannotOpenDisplay) {
-    sink << "cannot open display \"" << result.detail << "\"";
-  } else if (result.error == ApplyError::kNoSuchScreen) {
-    sink << "the display server of \"" << result.detail << "\" has no such screen";
-  } else if (result.error == ApplyError::kConnectionRefused) {
-    sink << "the display server of \"" << result.detail
-         << "\" refused the connection (is XAUTHORITY right?)";
-  } else if (result.error == ApplyError::kWaylandSession) {
-    sink << "this is a Wayland session (\"" << result.detail
-         << "\"); change the display mode in the compositor's settings";
-  } else if (result.error == ApplyError::kWaylandUnreachable) {
-    sink << "the Wayland display " << result.detail << ", and DISPLAY is not set";
-  } else if (result.error == ApplyError::kLibraryMissing) {
-    sink << "the library " << result.detail << " cannot be loaded";
-  } else if (result.error == ApplyError::kWaylandSocketRefused) {
-    sink << result.detail;
-  } else if (result.error == ApplyError::kNoAnswer ||
-             result.error == ApplyError::kNoAnswerAfterRequest) {
-    sink << result.detail << " did not answer within " << std::uint32_t(kAnswerTimeoutS) << " s";
-    if (result.error == ApplyError::kNoAnswerAfterRequest) sink << "; the change may still be made";
-  } else if (result.error == ApplyError::kMirrorNotOffered) {
-    sink << "the mirrored output " << result.detail << " does not offer " << width_px << "x"
-         << height_px;
-  } else if (result.error == ApplyError::kLayoutBroken) {
-    sink << "the other monitors cannot stay joined to " << width_px << "x" << height_px
-         << " without overlapping";
-  } else if (result.error == ApplyError::kScreenTooLarge) {
-    sink << "the monitors would need a screen of " << result.detail
-         << ", larger than the display server allows";
-  } else {
-    sink << "the compositor refused the change";
-    if (!result.detail.empty()) sink << " (" << result.detail << ")";
+// No default: a new kind of failure must be worded here before it builds.
+void WriteFailureReason(TextSink& sink, const ApplyResult& result, std::uint32_t width_px,
+                        std::uint32_t height_px) {
+  const std::string& detail = result.detail;
+  switch (result.error) {
+    case ApplyError::kNone:
+      sink << "nothing failed";
+      return;
+    case ApplyError::kModeNotOffered:
+      sink << "the display does not offer ", WriteSize(sink, width_px, height_px);
+      return;
+    case ApplyError::kRestartRequired:
+      sink << "the computer must be restarted to use ", WriteSize(sink, width_px, height_px);
+      return;
+    case ApplyError::kDriverFailed:
+      sink << "the display driver could not switch to ", WriteSize(sink, width_px, height_px);
+      return;
+    case ApplyError::kSystemRefused:
+      WriteSystemRefusal(sink, result.code);
+      return;
+    case ApplyError::kDisplayEmpty:
+      sink << "no display is set (DISPLAY is empty)";
+      return;
+    case ApplyError::kCannotOpenDisplay:
+      sink << "cannot open display \"" << detail << "\"";
+      return;
+    case ApplyError::kNoRandr:
+      sink << "the display server has no RandR 1.3 support";
+      return;
+    case ApplyError::kNoActiveOutput:
+      sink << "the display has no active output to change";
+      return;
+    case ApplyError::kMirrorNotOffered:
+      sink << "the mirrored output " << detail << " does not offer ";
+      WriteSize(sink, width_px, height_px);
+      return;
+    case ApplyError::kLayoutBroken:
+      sink << "the other monitors cannot stay joined to ";
+      WriteSize(sink, width_px, height_px);
+      sink << " without overlapping";
+      return;
+    case ApplyError::kScreenTooLarge:
+      sink << "the monitors would need a screen of " << detail
+           << ", larger than the display server allows";
+      return;
+    case ApplyError::kServerRefused:
+      sink << "the display server refused the change";
+      return;
+    case ApplyError::kCompositorRefused:
+      sink << "the compositor refused the change";
+      if (!detail.empty()) sink << " (" << detail << ")";
+      return;
+    case ApplyError::kConnectionLost:
+      sink << "the connection to the display server was lost";
+      return;
+    case ApplyError::kWaylandSession:
+      sink << "this is a Wayland session (\"" << detail
+           << "\"); change the display mode in the compositor's settings";
+      return;
+    case ApplyError::kNoDisplay:
+      sink << "no display is set (neither WAYLAND_DISPLAY nor DISPLAY)";
+      return;
+    case ApplyError::kWaylandUnreachable:
+      sink << "the Wayland display " << detail << ", and DISPLAY is not set";
+      return;
+    case ApplyError::kWaylandSocketRefused:
+      sink << detail;
+      return;
+    case ApplyError::kNoSuchScreen:
+      sink << "the display server of \"" << detail << "\" has no such screen";
+      return;
+    case ApplyError::kConnectionRefused:
+      sink << "the display server of \"" << detail
+           << "\" refused the connection (is XAUTHORITY right?)";
+      return;
+    case ApplyError::kNoAnswer:
+    case ApplyError::kNoAnswerAfterRequest:
+      WriteNoAnswer(sink, result);
+      return;
+    case ApplyError::kLibraryMissing:
+      sink << "the library " << detail << " cannot be loaded";
+      return;
+    case ApplyError::kUnreadableAnswer:
+      sink << detail << " gave an answer Pelmode cannot read";
+      return;
+    case ApplyError::kOutputsChanged:
+    case ApplyError::kOutputsKeptChanging:
+      sink << "the monitors kept changing";
+      return;
+    case ApplyError::kNotAsPlanned:
+      sink << "the change was reported made, but " << detail;
+      return;
   }
 }
 

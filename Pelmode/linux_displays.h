@@ -1,5 +1,5 @@
 // The displays Pelmode drives on Linux, each in its own file; OpenDisplay
-// chooses among them.
+// asks them in turn which one this session is.
 #pragma once
 
 #include <sys/types.h>
@@ -7,22 +7,22 @@
 #include <memory>
 #include <string>
 
-#include "platform.h"
-#include "wl_connection.h"
+#include "backend.h"
 
 namespace pelmode {
 
-// A display that cannot be used, saying why when asked to change.
-std::unique_ptr<Display> UnusableDisplay(ApplyResult why);
-// `notice`, where not empty, says why X11 is used.
-std::unique_ptr<Display> OpenX11Display(std::string notice);
+namespace wayland {
+class Connection;
+}
+
+std::unique_ptr<Backend> OpenX11Display();
 // Empty unless Mutter's display-configuration bus name has an owner, and,
 // where `compositor` is not 0, unless that owner is that process; unusable
-// when the bus does not answer.
-std::unique_ptr<Display> OpenMutterDisplay(pid_t compositor);
-std::unique_ptr<Display> OpenWlrDisplay(std::unique_ptr<wayland::Connection> connection,
-                                        const wayland::Global& manager);
-std::unique_ptr<Display> OpenKdeDisplay(std::unique_ptr<wayland::Connection> connection,
-                                        const wayland::Global& management);
+// when the bus does not answer. `memory_name` names its layout memory.
+std::unique_ptr<Backend> OpenMutterDisplay(pid_t compositor, const std::string& memory_name);
+// Empty, and the connection left as it was, where the compositor does not
+// offer the protocol; else the display takes the connection.
+std::unique_ptr<Backend> OpenWlrDisplay(std::unique_ptr<wayland::Connection>& connection);
+std::unique_ptr<Backend> OpenKdeDisplay(std::unique_ptr<wayland::Connection>& connection);
 
 }  // namespace pelmode

@@ -1,69 +1,79 @@
-// Which display a Linux session gets. A Wayland session is driven through
-// its compositor, never through its Xwayland; X11 alone is driven through
-// RandR, without the bus; the bus is asked only where neither is named.
+// Which display a Linux session gets, asked of each system in turn. A
+// Wayland session is driven through its compositor, never through its
+// Xwayland; X11 alone is driven through RandR, without the bus; the bus is
+// asked only where nothing is named.
 #include <cstdlib>
 
-#include "wl_library.h"
-#include "kde-output-management-v2-client-protocol.h"
 #include "linux_displays.h"
-#include "wlr-output-management-unstable-v1-client-protocol.h"
+#include "wl_connection.h"
 
 namespace pelmode {
 namespace {
 
-class Unusable final : public Display {
- public:
-  explicit Unusable(ApplyResult why) : why_(std::move(why)) {}
-  std::optional<DisplayMode> QueryCurrentMode() override { return std::nullopt; }
-  ApplyResult ApplyMode(std::uint32_t, std::uint32_t) override { return why_; }
+enum class Answer { kMine, kNotMine, kUnreachable };
 
- private:
-  ApplyResult why_;
+struct Probed {
+  Answer answer = Answer::kNotMine;
+  std::unique_ptr<Backend> backend;  // for kMine
+  ApplyResult why;                   // for kUnreachable
 };
 
-std::unique_ptr<Display> UnusableFor(ApplyError error, std::string detail = {}) {
-  return UnusableDisplay({error, std::move(detail)});
-}
+Probed Mine(std::unique_ptr<Backend> backend) { return {Answer::kMine, std::move(backend), {}}; }
 
 // The compositor's own output manager, else Mutter's where Mutter is this
 // compositor.
-std::unique_ptr<Display> OpenWaylandDisplay(std::unique_ptr<wayland::Connection> connection) {
-  if (const auto* wlr = connection->Find(zwlr_output_manager_v1_interface.name)) {
-    const wayland::Global manager = *wlr;
-    return OpenWlrDisplay(std::move(connection), manager);
+Probed ProbeWayland() {
+  wayland::Opened wayland = wayland::Connection::FromEnvironment();
+  if (!wayland.connection) {
+    if (wayland.failure.error == ApplyError::kWaylandSocketRefused) {
+      return Mine(UnusableBackend(wayland.failure));
+    }
+    return {wayland.named ? Answer::kUnreachable : Answer::kNotMine, nullptr, wayland.failure};
   }
-  if (const auto* kde = connection->Find(kde_output_management_v2_interface.name)) {
-    const wayland::Global management = *kde;
-    return OpenKdeDisplay(std::move(connection), management);
+  std::unique_ptr<wayland::Connection>& connection = wayland.connection;
+  for (auto* open : {OpenWlrDisplay, OpenKdeDisplay}) {
+    if (auto backend = open(connection)) return Mine(std::move(backend));
   }
-  const pid_t compositor = connection->PeerPid();
-  if (compositor != 0) {
-    if (auto mutter = OpenMutterDisplay(compositor)) return mutter;
+  if (const pid_t compositor = connection->PeerPid(); compositor != 0) {
+    if (auto mutter = OpenMutterDisplay(compositor, "mutter-" + connection->name())) {
+      return Mine(std::move(mutter));
+    }
   }
-  return UnusableFor(ApplyError::kWaylandSession, connection->name());
+  return Mine(UnusableBackend({ApplyError::kWaylandSession, connection->name()}));
 }
+
+Probed ProbeX11() {
+  if (std::getenv("DISPLAY") == nullptr) return {};
+  return Mine(OpenX11Display());
+}
+
+Probed ProbeSessionBus() {
+  auto mutter = OpenMutterDisplay(0, "mutter-session");
+  if (!mutter) return {};
+  return Mine(std::move(mutter));
+}
+
+struct Probe {
+  Probed (*run)();
+  bool last_resort;  // asked only where no earlier probe found its system named
+};
+
+constexpr Probe kProbes[] = {{ProbeWayland, false}, {ProbeX11, false}, {ProbeSessionBus, true}};
 
 }  // namespace
 
-std::unique_ptr<Display> UnusableDisplay(ApplyResult why) {
-  return std::make_unique<Unusable>(std::move(why));
-}
-
-std::unique_ptr<Display> OpenDisplay() {
-  wayland::Opened wayland = wayland::Connection::FromEnvironment();
-  if (wayland.connection) return OpenWaylandDisplay(std::move(wayland.connection));
-  if (wayland.failure.error == ApplyError::kWaylandSocketRefused) {
-    return UnusableFor(wayland.failure.error, wayland.failure.detail);
+OpenedDisplay OpenDisplay() {
+  std::optional<ApplyResult> unreachable;
+  for (const Probe& probe : kProbes) {
+    if (probe.last_resort && unreachable) break;
+    Probed probed = probe.run();
+    if (probed.answer == Answer::kUnreachable && !unreachable) unreachable = probed.why;
+    if (probed.answer != Answer::kMine) continue;
+    if (!unreachable) return {std::move(probed.backend), {}};
+    return {std::move(probed.backend),
+            "Pelmode: the Wayland display " + unreachable->detail + "; using DISPLAY instead."};
   }
-  const bool x11_named = std::getenv("DISPLAY") != nullptr;
-  if (wayland.named) {
-    if (!x11_named) return UnusableFor(wayland.failure.error, wayland.failure.detail);
-    return OpenX11Display("Pelmode: the Wayland display " + wayland.failure.detail +
-                          "; using DISPLAY instead.");
-  }
-  if (x11_named) return OpenX11Display({});
-  if (auto mutter = OpenMutterDisplay(0)) return mutter;
-  return UnusableFor(ApplyError::kNoDisplay);
+  return {UnusableBackend(unreachable ? *unreachable : ApplyResult{ApplyError::kNoDisplay, {}}), {}};
 }
 
 }  // namespace pelmode

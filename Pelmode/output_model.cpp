@@ -1,45 +1,47 @@
 #include "output_model.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <limits>
 
+#include "layout_geometry.h"
 #include "mode_choice.h"
 
 namespace pelmode {
 namespace {
 
-bool Shows(const Output& output) {
-  return output.enabled && output.current_mode && *output.current_mode < output.modes.size();
-}
-
 // The size the output shows a mode at, after its turn.
-ModeCandidate Shown(const Output& output, const OutputMode& mode) {
-  return output.quarter_turn
+ModeCandidate Shown(bool quarter_turn, const OutputMode& mode) {
+  return quarter_turn
              ? ModeCandidate{mode.height_px, mode.width_px, mode.refresh_mhz, mode.progressive}
              : ModeCandidate{mode.width_px, mode.height_px, mode.refresh_mhz, mode.progressive};
 }
 
-// The part of the desktop the output covers with that mode and scale.
-Area AreaOf(const Output& output, const OutputMode& mode, double scale) {
-  const ModeCandidate shown = Shown(output, mode);
+// The part of the desktop the output covers at x,y with that mode and scale.
+Area AreaOf(const Output& output, std::int32_t x, std::int32_t y, ScreenSize panning,
+            const OutputMode& mode, double scale) {
+  const ModeCandidate shown = Shown(output.quarter_turn, mode);
   const double divisor = output.scale_divides_layout && scale > 0 ? scale : 1.0;
   const auto side = [&](std::uint32_t px, std::uint32_t panning_px) {
     return std::max(Rounded(px / divisor), panning_px);
   };
-  return {output.x, output.y, side(shown.width_px, output.panning.width_px),
-          side(shown.height_px, output.panning.height_px)};
+  return {x, y, side(shown.width_px, panning.width_px), side(shown.height_px, panning.height_px)};
 }
 
 Area CurrentArea(const Output& output) {
-  return Shows(output) ? AreaOf(output, output.modes[*output.current_mode], output.scale) : Area{};
+  if (!Shows(output)) return {};
+  return AreaOf(output, output.x, output.y, output.panning, output.modes[*output.current_mode],
+                output.scale);
 }
 
 std::optional<std::size_t> ChooseOutputMode(const Output& output, std::uint32_t width_px,
                                             std::uint32_t height_px, std::uint32_t wanted_mhz) {
   std::vector<ModeCandidate> candidates;
-  for (const OutputMode& mode : output.modes) candidates.push_back(Shown(output, mode));
+  for (const OutputMode& mode : output.modes) candidates.push_back(Shown(output.quarter_turn, mode));
   return ChooseMode(candidates, width_px, height_px, wanted_mhz);
+}
+
+bool ScaleAllowed(const OutputMode& mode, double scale) {
+  return mode.scales.empty() ||
+         std::find(mode.scales.begin(), mode.scales.end(), scale) != mode.scales.end();
 }
 
 // Every output as it is now: its mode, scale and area.
@@ -51,7 +53,69 @@ Plan Unchanged(const std::vector<Output>& outputs, std::size_t target) {
   return plan;
 }
 
-// The target's mode and scale, and its mirrors' at the target's new rate.
+std::string SizeText(ScreenSize size) {
+  return std::to_string(size.width_px) + "x" + std::to_string(size.height_px);
+}
+
+// Areas that do not overlap (but for mirrors, which share one), form one
+// piece through shared stretches of border, and fit the limits.
+ApplyResult CheckWhole(const std::vector<Area>& areas, const DeskLimits& limits) {
+  std::vector<layout::Box> boxes;
+  for (const Area& area : areas) {
+    if (!layout::IsEmpty(area)) boxes.push_back(layout::BoxOf(area));
+  }
+  for (const layout::Box& box : boxes) {
+    if (box.left < limits.min_coord || box.top < limits.min_coord ||
+        box.right > limits.max_coord || box.bottom > limits.max_coord) {
+      return {ApplyError::kLayoutBroken, {}};
+    }
+  }
+  const ScreenSize needed = BoundingScreen(areas);
+  if (needed.width_px > limits.max_screen.width_px ||
+      needed.height_px > limits.max_screen.height_px) {
+    return {ApplyError::kScreenTooLarge, SizeText(needed)};
+  }
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (boxes[i] != boxes[j] && layout::Overlap(boxes[i], boxes[j])) {
+        return {ApplyError::kLayoutBroken, {}};
+      }
+    }
+  }
+  // Mirrors share one place; everything else must be reached through borders.
+  std::vector<bool> reached(boxes.size(), false);
+  std::vector<std::size_t> next = {0};
+  if (!boxes.empty()) reached[0] = true;
+  while (!next.empty() && !boxes.empty()) {
+    const layout::Box from = boxes[next.back()];
+    next.pop_back();
+    for (std::size_t j = 0; j < boxes.size(); ++j) {
+      if (!reached[j] && (boxes[j] == from || layout::Joined(from, boxes[j]))) {
+        reached[j] = true;
+        next.push_back(j);
+      }
+    }
+  }
+  const bool whole = std::all_of(reached.begin(), reached.end(), [](bool r) { return r; });
+  return whole ? ApplyResult{} : ApplyResult{ApplyError::kLayoutBroken, {}};
+}
+
+ApplyResult CheckPlan(const std::vector<Output>& outputs, const Plan& plan,
+                      const DeskLimits& limits) {
+  std::vector<Area> areas;
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    if (!Shows(outputs[i])) continue;
+    const OutputPlan& next = plan.outputs[i];
+    if (!next.mode || *next.mode >= outputs[i].modes.size() ||
+        !ScaleAllowed(outputs[i].modes[*next.mode], next.scale)) {
+      return {ApplyError::kLayoutBroken, {}};
+    }
+    areas.push_back(next.area);
+  }
+  return CheckWhole(areas, limits);
+}
+
+// The target's mode and scale, and its mirrors'.
 ApplyResult ChooseModes(const std::vector<Output>& outputs, std::uint32_t width_px,
                         std::uint32_t height_px, Plan* plan) {
   const std::size_t target = plan->target;
@@ -71,35 +135,67 @@ ApplyResult ChooseModes(const std::vector<Output>& outputs, std::uint32_t width_
   return {};
 }
 
-ApplyResult PlanAfresh(const std::vector<Output>& outputs, std::uint32_t width_px,
-                       std::uint32_t height_px, Plan* plan) {
+ApplyResult PlanAfresh(const std::vector<Output>& outputs, const DeskLimits& limits,
+                       std::uint32_t width_px, std::uint32_t height_px, Plan* plan) {
   const ApplyResult chosen = ChooseModes(outputs, width_px, height_px, plan);
   if (!chosen.ok()) return chosen;
-  const OutputPlan& target = plan->outputs[plan->target];
-  const Area resized = AreaOf(outputs[plan->target], outputs[plan->target].modes[*target.mode],
-                              target.scale);
+  const Output& target = outputs[plan->target];
+  const OutputPlan& next = plan->outputs[plan->target];
+  const Area resized =
+      AreaOf(target, target.x, target.y, target.panning, target.modes[*next.mode], next.scale);
   std::vector<Area> before;
   for (const Output& output : outputs) before.push_back(CurrentArea(output));
   const auto after = ResizedLayout(before, plan->target, resized.width_px, resized.height_px);
   if (!after) return {ApplyError::kLayoutBroken, {}};
   for (std::size_t i = 0; i < outputs.size(); ++i) plan->outputs[i].area = (*after)[i];
-  return {};
+  return CheckPlan(outputs, *plan, limits);
 }
 
-// One line an output that shows something: its place, scale, turn,
-// panning, mode and name, all as the display reported them.
-std::string Describe(const std::vector<Output>& outputs) {
-  std::string text;
-  const auto add = [&text](long long value) { text += std::to_string(value) + ' '; };
-  for (const Output& output : outputs) {
-    if (!Shows(output)) continue;
-    const OutputMode& mode = output.modes[*output.current_mode];
-    add(output.x), add(output.y), add(Rounded(output.scale * 1000)), add(output.quarter_turn);
-    add(output.panning.width_px), add(output.panning.height_px);
-    add(mode.width_px), add(mode.height_px), add(mode.refresh_mhz);
-    text += output.name + '\n';
+std::optional<std::size_t> Named(const std::vector<Output>& outputs, const std::string& name) {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    if (Shows(outputs[i]) && outputs[i].name == name) return i;
   }
-  return text;
+  return std::nullopt;
+}
+
+// One remembered output's part of the plan; empty when the output cannot
+// take it as it stands now.
+std::optional<OutputPlan> RecallOutput(const Output& output, const RememberedOutput& kept) {
+  if (kept.quarter_turn != output.quarter_turn) return std::nullopt;
+  const OutputMode mode = {kept.width_px, kept.height_px, kept.refresh_mhz, true, {}};
+  const ModeCandidate shown = Shown(kept.quarter_turn, mode);
+  const auto index = ChooseOutputMode(output, shown.width_px, shown.height_px, kept.refresh_mhz);
+  if (!index || !SameRate(output.modes[*index].refresh_mhz, kept.refresh_mhz)) return std::nullopt;
+  const ScreenSize panning = {kept.panning_width_px, kept.panning_height_px};
+  return OutputPlan{index, kept.scale,
+                    AreaOf(output, kept.x, kept.y, panning, output.modes[*index], kept.scale)};
+}
+
+// The plan that puts back the desk before `memory`'s change.
+std::optional<Plan> Recall(const std::vector<Output>& outputs, const DeskLimits& limits,
+                           std::size_t target, ScreenSize asked, const LayoutMemory& memory) {
+  if (outputs[target].name != memory.target || DescribeDesk(outputs) != memory.after) {
+    return std::nullopt;
+  }
+  Plan plan = Unchanged(outputs, target);
+  std::vector<bool> found(outputs.size(), false);
+  for (const RememberedOutput& kept : memory.before) {
+    const auto i = Named(outputs, kept.name);
+    if (!i || found[*i]) return std::nullopt;
+    const auto next = RecallOutput(outputs[*i], kept);
+    if (!next) return std::nullopt;
+    const ModeCandidate shown = Shown(kept.quarter_turn, outputs[*i].modes[*next->mode]);
+    if (*i == target && (shown.width_px != asked.width_px || shown.height_px != asked.height_px)) {
+      return std::nullopt;
+    }
+    found[*i] = true;
+    plan.outputs[*i] = *next;
+  }
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    if (Shows(outputs[i]) && !found[i]) return std::nullopt;
+  }
+  if (!CheckPlan(outputs, plan, limits).ok()) return std::nullopt;
+  return plan;
 }
 
 // The outputs as `plan` leaves them.
@@ -108,9 +204,7 @@ std::vector<Output> Carried(std::vector<Output> outputs, const Plan& plan) {
     if (!Shows(outputs[i])) continue;
     Output& output = outputs[i];
     const OutputPlan& next = plan.outputs[i];
-    if (output.panning.width_px != 0 || output.panning.height_px != 0) {
-      output.panning = {next.area.width_px, next.area.height_px};
-    }
+    if (output.panning != ScreenSize{}) output.panning = {next.area.width_px, next.area.height_px};
     output.current_mode = next.mode;
     output.scale = next.scale;
     output.x = next.area.x;
@@ -119,54 +213,34 @@ std::vector<Output> Carried(std::vector<Output> outputs, const Plan& plan) {
   return outputs;
 }
 
-const char kBetween[] = "=\n";
+std::string RateText(std::uint32_t refresh_mhz) {
+  const std::string hundredths = std::to_string((refresh_mhz + 5) / 10 % 100);
+  return std::to_string((refresh_mhz + 5) / 1000) + "." +
+         (hundredths.size() < 2 ? "0" : "") + hundredths + " Hz";
+}
 
-// The plan that puts back the layout `memory` kept, where the outputs are
-// as it left them and width x height is the size the target had before.
-std::optional<Plan> Recall(const std::vector<Output>& outputs, std::uint32_t width_px,
-                           std::uint32_t height_px, const std::string& memory, std::size_t target) {
-  const std::size_t between = memory.find(std::string("\n") + kBetween);
-  if (between == std::string::npos || memory.substr(between + 3) != Describe(outputs)) {
-    return std::nullopt;
-  }
-  Plan plan = Unchanged(outputs, target);
-  std::vector<bool> found(outputs.size(), false);
-  for (std::size_t line = 0, end = 0; line < between; line = end + 1) {
-    end = memory.find('\n', line);
-    Output kept;
-    OutputMode mode;
-    long scale_milli = 0;
-    int turned = 0, name_at = 0;
-    // The C library's reader: iostreams would bring their locales in.
-    if (std::sscanf(memory.c_str() + line, "%d %d %ld %d %u %u %u %u %u %n", &kept.x, &kept.y,
-                    &scale_milli, &turned, &kept.panning.width_px, &kept.panning.height_px,
-                    &mode.width_px, &mode.height_px, &mode.refresh_mhz, &name_at) != 9) {
-      break;
-    }
-    kept.quarter_turn = turned != 0;
-    kept.name = memory.substr(line + std::size_t(name_at), end - line - std::size_t(name_at));
-    std::size_t i = 0;
-    while (i < outputs.size() && !(Shows(outputs[i]) && outputs[i].name == kept.name)) ++i;
-    if (i == outputs.size() || found[i] || kept.quarter_turn != outputs[i].quarter_turn) break;
-    const ModeCandidate shown = Shown(kept, mode);
-    const auto index = ChooseOutputMode(outputs[i], shown.width_px, shown.height_px,
-                                        mode.refresh_mhz);
-    if (!index || !SameRate(outputs[i].modes[*index].refresh_mhz, mode.refresh_mhz)) break;
-    if (i == target && (shown.width_px != width_px || shown.height_px != height_px)) break;
-    found[i] = true;
-    kept.scale = double(scale_milli) / 1000;
-    kept.scale_divides_layout = outputs[i].scale_divides_layout;
-    plan.outputs[i] = {index, kept.scale, AreaOf(kept, mode, kept.scale)};
-  }
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    if (Shows(outputs[i]) && !found[i]) return std::nullopt;
-  }
-  return plan;
+std::string PlaceText(const ModeCandidate& mode, std::int32_t x, std::int32_t y, bool rate) {
+  std::string text = std::to_string(mode.width_px) + "x" + std::to_string(mode.height_px);
+  if (rate) text += " (" + RateText(mode.refresh_mhz) + ")";
+  return text + " at " + std::to_string(x) + "," + std::to_string(y);
 }
 
 }  // namespace
 
-std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs) {
+bool Shows(const Output& output) {
+  return output.enabled && output.current_mode && *output.current_mode < output.modes.size();
+}
+
+DisplayMode ShownMode(const Output& output) {
+  const ModeCandidate shown = Shown(output.quarter_turn, output.modes[*output.current_mode]);
+  return {shown.width_px, shown.height_px, HzOfMillihertz(shown.refresh_mhz)};
+}
+
+std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs,
+                                        const std::optional<LayoutMemory>& memory) {
+  if (memory && DescribeDesk(outputs) == memory->after) {
+    if (const auto changed = Named(outputs, memory->target)) return changed;
+  }
   std::int64_t left = std::numeric_limits<std::int64_t>::max(), top = left;
   for (const Output& output : outputs) {
     if (Shows(output)) left = std::min<std::int64_t>(left, output.x);
@@ -182,28 +256,56 @@ std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs) {
   return corner ? corner : first;
 }
 
-std::optional<DisplayMode> CurrentOutputMode(const std::vector<Output>& outputs) {
-  const auto target = TargetOutput(outputs);
-  if (!target) return std::nullopt;
-  const Output& output = outputs[*target];
-  const ModeCandidate shown = Shown(output, output.modes[*output.current_mode]);
-  return DisplayMode{shown.width_px, shown.height_px, HzOfMillihertz(shown.refresh_mhz)};
-}
-
-ApplyResult PlanOutputChange(const std::vector<Output>& outputs, std::uint32_t width_px,
-                             std::uint32_t height_px, const std::string& memory, Plan* plan) {
-  const auto target = TargetOutput(outputs);
-  if (!target) return {ApplyError::kNoActiveOutput, {}};
-  if (auto recalled = Recall(outputs, width_px, height_px, memory, *target)) {
-    *plan = *recalled;
-    return {};
+ApplyResult PlanOutputChange(const std::vector<Output>& outputs, const DeskLimits& limits,
+                             std::size_t target, std::uint32_t width_px,
+                             std::uint32_t height_px, const std::optional<LayoutMemory>& memory,
+                             Plan* plan) {
+  if (memory) {
+    if (auto recalled = Recall(outputs, limits, target, {width_px, height_px}, *memory)) {
+      *plan = *recalled;
+      return {};
+    }
   }
-  *plan = Unchanged(outputs, *target);
-  return PlanAfresh(outputs, width_px, height_px, plan);
+  *plan = Unchanged(outputs, target);
+  return PlanAfresh(outputs, limits, width_px, height_px, plan);
 }
 
-std::string LayoutMemory(const std::vector<Output>& outputs, const Plan& plan) {
-  return Describe(outputs) + kBetween + Describe(Carried(outputs, plan));
+bool ChangesSomething(const std::vector<Output>& outputs, const Plan& plan) {
+  return DescribeDesk(outputs) != DescribeDesk(Carried(outputs, plan));
+}
+
+RememberedDesk DescribeDesk(const std::vector<Output>& outputs) {
+  RememberedDesk desk;
+  for (const Output& o : outputs) {
+    if (!Shows(o)) continue;
+    const OutputMode& mode = o.modes[*o.current_mode];
+    desk.push_back({o.name, o.x, o.y, o.scale, o.quarter_turn, o.primary, o.panning.width_px,
+                    o.panning.height_px, mode.width_px, mode.height_px, mode.refresh_mhz});
+  }
+  return desk;
+}
+
+std::string Misplaced(const std::vector<Output>& before, const Plan& plan,
+                      const std::vector<Output>& now, bool compare_rate) {
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (!Shows(before[i])) continue;
+    const OutputPlan& next = plan.outputs[i];
+    const ModeCandidate wanted = Shown(before[i].quarter_turn, before[i].modes[*next.mode]);
+    const std::string planned = PlaceText(wanted, next.area.x, next.area.y, compare_rate);
+    const auto j = Named(now, before[i].name);
+    if (!j) return before[i].name + " shows nothing, not " + planned;
+    const Output& output = now[*j];
+    const ModeCandidate shown = Shown(output.quarter_turn, output.modes[*output.current_mode]);
+    const bool as_planned = shown.width_px == wanted.width_px &&
+                            shown.height_px == wanted.height_px && output.x == next.area.x &&
+                            output.y == next.area.y &&
+                            (!compare_rate || SameRate(shown.refresh_mhz, wanted.refresh_mhz));
+    if (!as_planned) {
+      return output.name + " shows " + PlaceText(shown, output.x, output.y, compare_rate) +
+             ", not " + planned;
+    }
+  }
+  return {};
 }
 
 }  // namespace pelmode

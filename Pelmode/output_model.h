@@ -1,14 +1,16 @@
-// The monitors of any Linux display as Pelmode sees them, whichever
-// protocol reported them, and the one planner that decides a change: which
-// monitor, which mode, which scale, and where every monitor goes.
+// The monitors of any display as Pelmode sees them, whichever system
+// reported them, and the one planner that decides a change: which monitor,
+// which mode, which scale, and where every monitor goes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "layout_memory.h"
 #include "platform.h"
 #include "screen_layout.h"
 
@@ -36,12 +38,25 @@ struct Output {
   std::optional<std::size_t> current_mode;
 };
 
-// The output Pelmode changes: the primary, else the one at the desktop's
-// top-left corner, else the first that shows something.
-std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs);
+// What the display can hold: every edge of every monitor within the
+// coordinates, the desk within the screen.
+struct DeskLimits {
+  std::int64_t min_coord = std::numeric_limits<std::int32_t>::min();
+  std::int64_t max_coord = std::numeric_limits<std::int32_t>::max();
+  ScreenSize max_screen = {std::numeric_limits<std::uint32_t>::max(),
+                           std::numeric_limits<std::uint32_t>::max()};
+};
 
-// The target's mode in force, as the first output line reports it.
-std::optional<DisplayMode> CurrentOutputMode(const std::vector<Output>& outputs);
+bool Shows(const Output& output);
+
+// The output's mode in force as the first output line reports it.
+DisplayMode ShownMode(const Output& output);
+
+// The output Pelmode changes: the one `memory` changed while the desk is
+// as that change left it; else the primary, else the one at the desktop's
+// top-left corner, else the first that shows something.
+std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs,
+                                        const std::optional<LayoutMemory>& memory);
 
 // What becomes of one output; an output that shows nothing keeps it all.
 struct OutputPlan {
@@ -55,16 +70,27 @@ struct Plan {
   std::vector<OutputPlan> outputs;  // in the order of the outputs planned
 };
 
-// Plans showing width x height on the target, its mirrors following and the
-// desktop kept whole; a refusal when that cannot be done. `memory`, where
-// the display kept one, is the layout of the last change Pelmode made: when
-// the outputs are still as that change left them and the request is the
-// size it changed from, the layout before it comes back exactly.
-ApplyResult PlanOutputChange(const std::vector<Output>& outputs, std::uint32_t width_px,
-                             std::uint32_t height_px, const std::string& memory, Plan* plan);
+// Plans showing width x height on `target`, its mirrors following and the
+// desktop kept whole; a refusal when that cannot be done. Where the desk is
+// as `memory`'s change left it and the request is the size it changed
+// from, the desk before it comes back exactly, if that desk would be whole
+// and within `limits`.
+ApplyResult PlanOutputChange(const std::vector<Output>& outputs, const DeskLimits& limits,
+                             std::size_t target, std::uint32_t width_px,
+                             std::uint32_t height_px, const std::optional<LayoutMemory>& memory,
+                             Plan* plan);
 
-// What the display keeps after carrying out `plan` on `outputs`, for the
-// next run's PlanOutputChange.
-std::string LayoutMemory(const std::vector<Output>& outputs, const Plan& plan);
+// Whether carrying out `plan` changes anything at all.
+bool ChangesSomething(const std::vector<Output>& outputs, const Plan& plan);
+
+// Every output that shows something, as the memory keeps it.
+RememberedDesk DescribeDesk(const std::vector<Output>& outputs);
+
+// After `plan`, made on `before`, was carried out: the first output of
+// `now` that is not as planned, in words ("DP-1 shows 1920x1080 at 0,0,
+// not 1280x720 at 0,0"); empty when all are. The rate is not compared
+// where the system picks it.
+std::string Misplaced(const std::vector<Output>& before, const Plan& plan,
+                      const std::vector<Output>& now, bool compare_rate);
 
 }  // namespace pelmode

@@ -16,6 +16,7 @@ struct DisplayMode {
   std::uint32_t refresh_hz = 0;
 };
 
+// Every way a change can end; each is worded once, in failure_reason.cpp.
 enum class ApplyError {
   kNone,
   kModeNotOffered,
@@ -41,6 +42,10 @@ enum class ApplyError {
   kNoAnswer,
   kNoAnswerAfterRequest,
   kLibraryMissing,
+  kUnreadableAnswer,
+  kOutputsChanged,
+  kOutputsKeptChanging,
+  kNotAsPlanned,
 };
 
 struct ApplyResult {
@@ -50,30 +55,27 @@ struct ApplyResult {
   // needed for kScreenTooLarge, the compositor's reason, where it gives one,
   // for kCompositorRefused, the compositor's socket for kWaylandSession, the
   // Wayland display and why for kWaylandUnreachable, the whole reason for
-  // kWaylandSocketRefused, what did not answer for kNoAnswer and
-  // kNoAnswerAfterRequest, the library for kLibraryMissing; empty otherwise.
+  // kWaylandSocketRefused, what did not answer for kNoAnswer,
+  // kNoAnswerAfterRequest and kUnreadableAnswer, the library for
+  // kLibraryMissing, the monitor that is not as planned for kNotAsPlanned;
+  // empty otherwise.
   std::string detail;
   long code = 0;  // the system's result for kSystemRefused
 
   bool ok() const { return error == ApplyError::kNone; }
 };
 
-class Display {
- public:
-  virtual ~Display() = default;
-  // Empty when the mode in force cannot be read.
-  virtual std::optional<DisplayMode> QueryCurrentMode() = 0;
-  // A dynamic change: nothing is stored as the display's saved setting.
-  virtual ApplyResult ApplyMode(std::uint32_t width_px,
-                                std::uint32_t height_px) = 0;
-  // A remark on how the display was chosen, for standard error before the
-  // first line; empty when there is none.
-  virtual std::string Notice() const { return {}; }
+class Backend;
+
+// The display the program runs on, and a remark on how it was chosen, for
+// standard error before the first line (empty when there is none). Failing
+// to reach it is not an error here: the backend reports it when read.
+struct OpenedDisplay {
+  std::unique_ptr<Backend> backend;
+  std::string notice;
 };
 
-// The display the program runs on. Failing to reach it is not an error here:
-// the returned object reports it from its query and apply calls.
-std::unique_ptr<Display> OpenDisplay();
+OpenedDisplay OpenDisplay();
 
 // Called first thing: makes a closed standard stream fail every write instead
 // of lending its number to the next file opened, and a write to a closed pipe

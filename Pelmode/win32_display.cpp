@@ -1,8 +1,8 @@
 // The display through the Windows display-settings calls, narrow forms.
 #include <windows.h>
 
+#include "backend.h"
 #include "disp_change.h"
-#include "platform.h"
 
 namespace pelmode {
 namespace {
@@ -18,42 +18,84 @@ static_assert(kDispChangeSuccessful == DISP_CHANGE_SUCCESSFUL &&
                   kDispChangeBadDualView == DISP_CHANGE_BADDUALVIEW,
               "the result codes differ from the Windows headers");
 
-// One record serves as the query's answer and then as the request, as the
-// display-settings calls are meant to be used.
-class Win32Display final : public Display {
+DEVMODEA EmptyRecord() {
+  DEVMODEA record = {};
+  record.dmSize = sizeof record;
+  record.dmDriverExtra = 0;
+  return record;
+}
+
+OutputMode ModeOf(const DEVMODEA& record) {
+  return {record.dmPelsWidth, record.dmPelsHeight, record.dmDisplayFrequency * 1000,
+          (record.dmDisplayFlags & DM_INTERLACED) == 0, {}};
+}
+
+bool SameMode(const OutputMode& a, const OutputMode& b) {
+  return a.width_px == b.width_px && a.height_px == b.height_px &&
+         a.refresh_mhz == b.refresh_mhz && a.progressive == b.progressive;
+}
+
+// The name Windows gives the display the program runs on.
+std::string PrimaryDeviceName() {
+  DISPLAY_DEVICEA device = {};
+  device.cb = sizeof device;
+  for (DWORD i = 0; EnumDisplayDevicesA(nullptr, i, &device, 0); ++i) {
+    if (device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) return device.DeviceName;
+  }
+  return "the display";
+}
+
+// One display: the one the program runs on. The record the query fills is
+// the one the change sends, as the display-settings calls are meant to be
+// used; only the size is flagged in it, so the system picks the rate.
+class Win32Display final : public Backend {
  public:
-  Win32Display() {
-    record_.dmSize = sizeof record_;
-    record_.dmDriverExtra = 0;
-  }
-
-  std::optional<DisplayMode> QueryCurrentMode() override {
-    if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &record_)) {
-      return std::nullopt;
-    }
-    return DisplayMode{record_.dmPelsWidth, record_.dmPelsHeight,
-                       record_.dmDisplayFrequency};
-  }
-
-  ApplyResult ApplyMode(std::uint32_t width_px,
-                        std::uint32_t height_px) override {
-    // Only the size is flagged: what the query left in the record (depth,
-    // refresh rate, position) is not requested. Flags 0: a dynamic change,
-    // never stored in the registry.
-    record_.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
-    record_.dmPelsWidth = width_px;
-    record_.dmPelsHeight = height_px;
-    return ApplyResultOfDispChange(ChangeDisplaySettingsA(&record_, 0));
-  }
+  std::string Name() const override { return name_; }
+  ApplyResult Read(Reading* reading) override;
+  ApplyResult Carry(const Reading& reading, const Plan& plan) override;
+  MemoryStore& Memory() override { return NoMemory(); }
 
  private:
-  DEVMODEA record_ = {};
+  std::string name_ = PrimaryDeviceName();
+  DEVMODEA record_ = EmptyRecord();
 };
+
+ApplyResult Win32Display::Read(Reading* reading) {
+  record_ = EmptyRecord();
+  if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &record_)) {
+    return {ApplyError::kNoActiveOutput, {}};
+  }
+  Output output;
+  output.name = name_;
+  output.enabled = output.primary = true;
+  const OutputMode current = ModeOf(record_);
+  DEVMODEA mode = EmptyRecord();
+  for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i) {
+    if (!output.current_mode && SameMode(ModeOf(mode), current)) {
+      output.current_mode = output.modes.size();
+    }
+    output.modes.push_back(ModeOf(mode));
+  }
+  if (!output.current_mode) {
+    output.current_mode = output.modes.size();
+    output.modes.push_back(current);
+  }
+  reading->outputs = {output};
+  reading->rate_by_system = true;
+  return {};
+}
+
+// Flags 0: a dynamic change, never stored in the registry.
+ApplyResult Win32Display::Carry(const Reading& reading, const Plan& plan) {
+  const OutputMode& mode = reading.outputs[plan.target].modes[*plan.outputs[plan.target].mode];
+  record_.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+  record_.dmPelsWidth = mode.width_px;
+  record_.dmPelsHeight = mode.height_px;
+  return ApplyResultOfDispChange(ChangeDisplaySettingsA(&record_, 0));
+}
 
 }  // namespace
 
-std::unique_ptr<Display> OpenDisplay() {
-  return std::make_unique<Win32Display>();
-}
+OpenedDisplay OpenDisplay() { return {std::make_unique<Win32Display>(), {}}; }
 
 }  // namespace pelmode

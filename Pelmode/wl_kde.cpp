@@ -6,8 +6,9 @@
 #include "kde-output-management-v2-client-protocol.h"
 #include "kde-output-order-v1-client-protocol.h"
 
-#include "linux_layout_memory.h"
 #include "linux_displays.h"
+#include "linux_layout_memory.h"
+#include "wl_connection.h"
 #include "output_model.h"
 
 namespace pelmode {
@@ -17,9 +18,6 @@ namespace {
 constexpr std::uint32_t kDeviceVersion = 2;
 constexpr std::uint32_t kManagementVersion = 3;
 constexpr std::uint32_t kOrderVersion = 1;
-// Applies that fail while another client changes the outputs are tried
-// again, this many times in all.
-constexpr int kTries = 3;
 
 struct Device;
 
@@ -102,23 +100,25 @@ const kde_output_configuration_v2_listener kConfigurationListener = {
     [](void* data, kde_output_configuration_v2*) { *static_cast<Outcome*>(data) = Outcome::kApplied; },
     [](void* data, kde_output_configuration_v2*) { *static_cast<Outcome*>(data) = Outcome::kFailed; }};
 
-class KdeDisplay final : public Display {
+class KdeDisplay final : public Backend {
  public:
   KdeDisplay(std::unique_ptr<wayland::Connection> connection, const wayland::Global& management);
   ~KdeDisplay() override;
-  std::optional<DisplayMode> QueryCurrentMode() override;
-  ApplyResult ApplyMode(std::uint32_t width_px, std::uint32_t height_px) override;
+  std::string Name() const override { return connection_->name(); }
+  ApplyResult Read(Reading* reading) override;
+  ApplyResult Carry(const Reading& reading, const Plan& plan) override;
+  MemoryStore& Memory() override { return memory_; }
 
  private:
-  std::vector<Output> Outputs() const;
   unsigned Dones() const;
-  ApplyResult ApplyOnce(std::uint32_t width_px, std::uint32_t height_px, Outcome* outcome);
 
   std::unique_ptr<wayland::Connection> connection_;
+  LayoutMemoryFile memory_;
   kde_output_management_v2* management_;
   kde_output_order_v1* order_proxy_ = nullptr;
   Order order_;
   std::vector<std::unique_ptr<Device>> devices_;
+  unsigned reads_ = 0;
   bool readable_ = false;
   ApplyResult unreadable_;
 };
@@ -126,6 +126,7 @@ class KdeDisplay final : public Display {
 KdeDisplay::KdeDisplay(std::unique_ptr<wayland::Connection> connection,
                        const wayland::Global& management)
     : connection_(std::move(connection)),
+      memory_(connection_->MemoryName()),
       management_(static_cast<kde_output_management_v2*>(connection_->Bind(
           management, &kde_output_management_v2_interface, kManagementVersion))) {
   for (const wayland::Global& global : connection_->globals()) {
@@ -156,13 +157,20 @@ KdeDisplay::~KdeDisplay() {
   kde_output_management_v2_destroy(management_);
 }
 
-std::vector<Output> KdeDisplay::Outputs() const {
-  std::vector<Output> outputs;
-  for (const auto& device : devices_) {
-    outputs.push_back(device->output);
-    outputs.back().primary = !order_.names.empty() && order_.names[0] == device->output.name;
+// The first reading comes with the devices' first description; later ones
+// wait for kwin to have sent all it has.
+ApplyResult KdeDisplay::Read(Reading* reading) {
+  if (readable_ && reads_++ > 0 && !connection_->Roundtrip(Deadline())) {
+    readable_ = false;
+    unreadable_ = connection_->WaitFailure(false);
   }
-  return outputs;
+  if (!readable_) return unreadable_;
+  reading->outputs.clear();
+  for (const auto& device : devices_) {
+    reading->outputs.push_back(device->output);
+    reading->outputs.back().primary = !order_.names.empty() && order_.names[0] == device->output.name;
+  }
+  return {};
 }
 
 unsigned KdeDisplay::Dones() const {
@@ -171,64 +179,45 @@ unsigned KdeDisplay::Dones() const {
   return dones;
 }
 
-std::optional<DisplayMode> KdeDisplay::QueryCurrentMode() {
-  if (!readable_) return std::nullopt;
-  return CurrentOutputMode(Outputs());
-}
-
+// Only what changes goes in the configuration: the new modes and places.
 // kwin answers only "failed": where the outputs changed meanwhile, the
 // failure may be theirs, and the change is planned again on their new state.
-ApplyResult KdeDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_px) {
-  for (int attempt = 0; attempt < kTries; ++attempt) {
-    if (!readable_) return unreadable_;
-    const unsigned dones = Dones();
-    Outcome outcome = Outcome::kPending;
-    const ApplyResult result = ApplyOnce(width_px, height_px, &outcome);
-    if (outcome != Outcome::kFailed) return result;
-    if (!connection_->Roundtrip(Deadline())) return connection_->WaitFailure(false);
-    if (Dones() == dones) return result;
-  }
-  return {ApplyError::kCompositorRefused, "the outputs kept changing"};
-}
-
-// Only what changes goes in the configuration: the new modes and places.
-ApplyResult KdeDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
-                                  Outcome* outcome) {
-  const std::vector<Output> outputs = Outputs();
-  LayoutMemoryFile memory(connection_->MemoryName());
-  Plan plan;
-  const ApplyResult planned =
-      PlanOutputChange(outputs, width_px, height_px, memory.content(), &plan);
-  if (!planned.ok()) return planned;
+ApplyResult KdeDisplay::Carry(const Reading& reading, const Plan& plan) {
+  const unsigned dones = Dones();
+  Outcome outcome = Outcome::kPending;
   kde_output_configuration_v2* configuration =
       kde_output_management_v2_create_configuration(management_);
-  kde_output_configuration_v2_add_listener(configuration, &kConfigurationListener, outcome);
+  kde_output_configuration_v2_add_listener(configuration, &kConfigurationListener, &outcome);
   for (std::size_t i = 0; i < devices_.size(); ++i) {
-    if (!outputs[i].enabled) continue;
+    const Output& output = reading.outputs[i];
+    if (!output.enabled) continue;
     kde_output_device_v2* device = devices_[i]->proxy;
     const OutputPlan& next = plan.outputs[i];
-    if (next.mode != outputs[i].current_mode) {
+    if (next.mode != output.current_mode) {
       kde_output_configuration_v2_mode(configuration, device, devices_[i]->modes[*next.mode]->proxy);
     }
-    if (next.area.x != outputs[i].x || next.area.y != outputs[i].y) {
+    if (next.area.x != output.x || next.area.y != output.y) {
       kde_output_configuration_v2_position(configuration, device, next.area.x, next.area.y);
     }
   }
   kde_output_configuration_v2_apply(configuration);
   const bool answered = connection_->DispatchUntil(
-      [outcome] { return *outcome != Outcome::kPending; }, Deadline());
+      [&outcome] { return outcome != Outcome::kPending; }, Deadline());
   kde_output_configuration_v2_destroy(configuration);
   if (!answered) return connection_->WaitFailure(true);
-  if (*outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
-  memory.Replace(LayoutMemory(outputs, plan));
-  return {};
+  if (outcome == Outcome::kApplied) return {};
+  if (!connection_->Roundtrip(Deadline())) return connection_->WaitFailure(false);
+  if (Dones() != dones) return {ApplyError::kOutputsChanged, {}};
+  return {ApplyError::kCompositorRefused, {}};
 }
 
 }  // namespace
 
-std::unique_ptr<Display> OpenKdeDisplay(std::unique_ptr<wayland::Connection> connection,
-                                        const wayland::Global& management) {
-  return std::make_unique<KdeDisplay>(std::move(connection), management);
+std::unique_ptr<Backend> OpenKdeDisplay(std::unique_ptr<wayland::Connection>& connection) {
+  const wayland::Global* management = connection->Find(kde_output_management_v2_interface.name);
+  if (management == nullptr) return nullptr;
+  const wayland::Global found = *management;
+  return std::make_unique<KdeDisplay>(std::move(connection), found);
 }
 
 }  // namespace pelmode

@@ -4,8 +4,9 @@
 #include "wl_library.h"
 #include "wlr-output-management-unstable-v1-client-protocol.h"
 
-#include "linux_layout_memory.h"
 #include "linux_displays.h"
+#include "linux_layout_memory.h"
+#include "wl_connection.h"
 #include "output_model.h"
 
 namespace pelmode {
@@ -13,9 +14,6 @@ namespace {
 
 // Every event up to this version has a handler; a newer one would abort.
 constexpr std::uint32_t kManagerVersion = 4;
-// Applies cancelled because another client changed the outputs meanwhile
-// are tried again, this many times in all.
-constexpr int kTries = 3;
 
 struct Head;
 
@@ -93,30 +91,35 @@ const zwlr_output_configuration_v1_listener kConfigurationListener = {
     [](void* data, zwlr_output_configuration_v1*) { *OutcomeOf(data) = Outcome::kFailed; },
     [](void* data, zwlr_output_configuration_v1*) { *OutcomeOf(data) = Outcome::kCancelled; }};
 
-class WlrDisplay final : public Display {
+class WlrDisplay final : public Backend {
  public:
   WlrDisplay(std::unique_ptr<wayland::Connection> connection, const wayland::Global& manager);
   ~WlrDisplay() override;
-  std::optional<DisplayMode> QueryCurrentMode() override;
-  ApplyResult ApplyMode(std::uint32_t width_px, std::uint32_t height_px) override;
+  std::string Name() const override { return connection_->name(); }
+  ApplyResult Read(Reading* reading) override;
+  ApplyResult Carry(const Reading& reading, const Plan& plan) override;
+  MemoryStore& Memory() override { return memory_; }
 
  private:
   bool AwaitDoneAfter(unsigned dones);
   std::vector<Head*> LiveHeads() const;
-  std::vector<Output> OutputsOf(const std::vector<Head*>& heads) const;
-  ApplyResult ApplyOnce(std::uint32_t width_px, std::uint32_t height_px, Outcome* outcome);
-  void Configure(zwlr_output_configuration_v1* configuration, const std::vector<Head*>& heads,
-                 const Plan& plan, std::vector<wl_proxy*>* made);
+  void Configure(zwlr_output_configuration_v1* configuration, const Plan& plan,
+                 std::vector<wl_proxy*>* made);
 
   static void OnHead(void* data, zwlr_output_manager_v1*, zwlr_output_head_v1* proxy);
   static void OnDone(void* data, zwlr_output_manager_v1*, std::uint32_t serial);
   static void OnManagerFinished(void* data, zwlr_output_manager_v1*);
 
   std::unique_ptr<wayland::Connection> connection_;
+  LayoutMemoryFile memory_;
   zwlr_output_manager_v1* manager_;
   std::vector<std::unique_ptr<Head>> heads_;
+  std::vector<Head*> read_heads_;  // the heads of the last reading, in its order
   std::uint32_t serial_ = 0;
   unsigned dones_ = 0;  // the manager's done events so far
+  unsigned reads_ = 0;
+  // A cancelled apply: the new state comes with a done after this many.
+  std::optional<unsigned> cancelled_after_;
   bool readable_ = false;
   ApplyResult unreadable_;
 };
@@ -124,6 +127,7 @@ class WlrDisplay final : public Display {
 WlrDisplay::WlrDisplay(std::unique_ptr<wayland::Connection> connection,
                        const wayland::Global& manager)
     : connection_(std::move(connection)),
+      memory_(connection_->MemoryName()),
       manager_(static_cast<zwlr_output_manager_v1*>(
           connection_->Bind(manager, &zwlr_output_manager_v1_interface, kManagerVersion))) {
   static const zwlr_output_manager_v1_listener kListener = {OnHead, OnDone, OnManagerFinished};
@@ -174,38 +178,28 @@ std::vector<Head*> WlrDisplay::LiveHeads() const {
   return heads;
 }
 
-std::vector<Output> WlrDisplay::OutputsOf(const std::vector<Head*>& heads) const {
-  std::vector<Output> outputs;
-  for (const Head* head : heads) outputs.push_back(head->output);
-  return outputs;
-}
-
-std::optional<DisplayMode> WlrDisplay::QueryCurrentMode() {
-  if (!readable_) return std::nullopt;
-  return CurrentOutputMode(OutputsOf(LiveHeads()));
-}
-
-// Cancelled means another client changed the outputs after they were read:
-// their new state comes with a done, and the change is planned again on it.
-ApplyResult WlrDisplay::ApplyMode(std::uint32_t width_px, std::uint32_t height_px) {
-  for (int attempt = 0; attempt < kTries; ++attempt) {
-    if (!readable_) return unreadable_;
-    const unsigned dones = dones_;
-    Outcome outcome = Outcome::kPending;
-    const ApplyResult result = ApplyOnce(width_px, height_px, &outcome);
-    if (outcome != Outcome::kCancelled) return result;
-    readable_ = readable_ && AwaitDoneAfter(dones);
+// The first reading comes with the heads' first description; later ones
+// wait for the compositor to have sent all it has.
+ApplyResult WlrDisplay::Read(Reading* reading) {
+  if (readable_ && reads_++ > 0) {
+    readable_ = cancelled_after_ ? AwaitDoneAfter(*cancelled_after_)
+                                 : connection_->Roundtrip(Deadline());
+    if (!readable_ && !cancelled_after_) unreadable_ = connection_->WaitFailure(false);
+    cancelled_after_.reset();
   }
-  return {ApplyError::kCompositorRefused, "the outputs kept changing"};
+  if (!readable_) return unreadable_;
+  read_heads_ = LiveHeads();
+  reading->outputs.clear();
+  for (const Head* head : read_heads_) reading->outputs.push_back(head->output);
+  return {};
 }
 
 // Every head goes in the configuration: enabled ones with their mode and
 // place, disabled ones disabled.
-void WlrDisplay::Configure(zwlr_output_configuration_v1* configuration,
-                           const std::vector<Head*>& heads, const Plan& plan,
+void WlrDisplay::Configure(zwlr_output_configuration_v1* configuration, const Plan& plan,
                            std::vector<wl_proxy*>* made) {
-  for (std::size_t i = 0; i < heads.size(); ++i) {
-    const Head& head = *heads[i];
+  for (std::size_t i = 0; i < read_heads_.size(); ++i) {
+    const Head& head = *read_heads_[i];
     if (!head.output.enabled) {
       zwlr_output_configuration_v1_disable_head(configuration, head.proxy);
       continue;
@@ -218,35 +212,40 @@ void WlrDisplay::Configure(zwlr_output_configuration_v1* configuration,
   }
 }
 
-ApplyResult WlrDisplay::ApplyOnce(std::uint32_t width_px, std::uint32_t height_px,
-                                  Outcome* outcome) {
-  const std::vector<Head*> heads = LiveHeads();
-  const std::vector<Output> outputs = OutputsOf(heads);
-  LayoutMemoryFile memory(connection_->MemoryName());
-  Plan plan;
-  const ApplyResult planned =
-      PlanOutputChange(outputs, width_px, height_px, memory.content(), &plan);
-  if (!planned.ok()) return planned;
+// Cancelled means another client changed the outputs after they were read.
+ApplyResult WlrDisplay::Carry(const Reading&, const Plan& plan) {
+  const unsigned dones = dones_;
+  Outcome outcome = Outcome::kPending;
   auto* configuration = zwlr_output_manager_v1_create_configuration(manager_, serial_);
-  zwlr_output_configuration_v1_add_listener(configuration, &kConfigurationListener, outcome);
+  zwlr_output_configuration_v1_add_listener(configuration, &kConfigurationListener, &outcome);
   std::vector<wl_proxy*> made;
-  Configure(configuration, heads, plan, &made);
+  Configure(configuration, plan, &made);
   zwlr_output_configuration_v1_apply(configuration);
   const bool answered = connection_->DispatchUntil(
-      [outcome] { return *outcome != Outcome::kPending; }, Deadline());
+      [&outcome] { return outcome != Outcome::kPending; }, Deadline());
   zwlr_output_configuration_v1_destroy(configuration);
   for (wl_proxy* proxy : made) wl_proxy_destroy(proxy);
   if (!answered) return connection_->WaitFailure(true);
-  if (*outcome == Outcome::kFailed) return {ApplyError::kCompositorRefused, {}};
-  if (*outcome == Outcome::kSucceeded) memory.Replace(LayoutMemory(outputs, plan));
+  switch (outcome) {
+    case Outcome::kCancelled:
+      cancelled_after_ = dones;
+      return {ApplyError::kOutputsChanged, {}};
+    case Outcome::kFailed:
+      return {ApplyError::kCompositorRefused, {}};
+    case Outcome::kPending:
+    case Outcome::kSucceeded:
+      return {};
+  }
   return {};
 }
 
 }  // namespace
 
-std::unique_ptr<Display> OpenWlrDisplay(std::unique_ptr<wayland::Connection> connection,
-                                        const wayland::Global& manager) {
-  return std::make_unique<WlrDisplay>(std::move(connection), manager);
+std::unique_ptr<Backend> OpenWlrDisplay(std::unique_ptr<wayland::Connection>& connection) {
+  const wayland::Global* manager = connection->Find(zwlr_output_manager_v1_interface.name);
+  if (manager == nullptr) return nullptr;
+  const wayland::Global found = *manager;
+  return std::make_unique<WlrDisplay>(std::move(connection), found);
 }
 
 }  // namespace pelmode

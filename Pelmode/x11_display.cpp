@@ -40,36 +40,61 @@ bool HasXwaylandName(const Snapshot& snap, std::size_t output) {
 // lives as long as the server, and no other display sees it.
 constexpr char kMemoryProperty[] = "_PELMODE_LAYOUT";
 
-class X11Display final : public Display {
+// The layout memory, kept on the root window.
+class RootMemory final : public MemoryStore {
  public:
-  explicit X11Display(std::string notice);
-  std::optional<DisplayMode> QueryCurrentMode() override;
-  ApplyResult ApplyMode(std::uint32_t width_px,
-                        std::uint32_t height_px) override;
-  std::string Notice() const override { return notice_; }
+  RootMemory(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t atom)
+      : connection_(connection), root_(root), atom_(atom) {}
+  void set_loaded(std::string memory) { loaded_ = std::move(memory); }
+  std::string Load() override { return loaded_; }
+  std::string Store(const std::string& memory) override;
+
+ private:
+  xcb_connection_t* connection_;
+  xcb_window_t root_;
+  xcb_atom_t atom_;
+  std::string loaded_;
+};
+
+std::string RootMemory::Store(const std::string& memory) {
+  const ApplyError error =
+      atom_ == XCB_NONE ? ApplyError::kServerRefused
+                        : CheckRequest(connection_, xcb_change_property_checked(
+                                                        connection_, XCB_PROP_MODE_REPLACE, root_,
+                                                        atom_, XCB_ATOM_STRING, 8,
+                                                        std::uint32_t(memory.size()), memory.data()));
+  if (error == ApplyError::kNone) return {};
+  return "Pelmode: the display server did not keep the layout memory; the way back may not be exact.";
+}
+
+class X11Display final : public Backend {
+ public:
+  X11Display();
+  std::string Name() const override { return display_name_; }
+  ApplyResult Read(Reading* reading) override;
+  ApplyResult Carry(const Reading& reading, const Plan& plan) override;
+  MemoryStore& Memory() override { return memory_ ? *memory_ : NoMemory(); }
 
  private:
   ApplyResult Result(ApplyError error) const;
   ApplyError Connect(const char* name);
   ApplyError CheckRandr();
-  bool IsWaylandSession(const Snapshot& snap, const std::string& target);
+  bool IsEmulated(const Snapshot& snap, const std::vector<Output>& outputs);
   xcb_void_cookie_t AskScreenSize(ScreenSize size);
   ApplyError SetScreenSize(ScreenSize size);
-  ApplyResult Change(const Snapshot& snap, std::uint32_t width_px,
-                     std::uint32_t height_px);
   xcb_randr_set_crtc_config_cookie_t AskCrtc(const Snapshot& snap, const CrtcChange& change);
   xcb_randr_set_panning_cookie_t AskPanning(const Snapshot& snap, std::size_t crtc,
                                             const Area& area);
   ApplyError SetCrtc(const Snapshot& snap, const CrtcChange& change);
   ApplyError SetPanning(const Snapshot& snap, std::size_t crtc, const Area& area);
-  ApplyError Carry(const Snapshot& snap, const Requests& requests, const std::string& memory);
+  ApplyError CarryRequests(const Snapshot& snap, const Requests& requests);
   void Restore(const Snapshot& snap, const Requests& requests);
-  xcb_void_cookie_t AskRemember(const std::string& memory);
 
-  std::string notice_;
   std::unique_ptr<Connection> connection_;
-  // The configuration the query read, kept for the change.
+  // The configuration last read, kept for the change.
   std::optional<Snapshot> read_;
+  Outputs outputs_;
+  std::optional<RootMemory> memory_;
   ApplyError open_error_ = ApplyError::kNone;
   std::string display_name_;
   xcb_window_t root_ = XCB_NONE;
@@ -78,14 +103,15 @@ class X11Display final : public Display {
   // Exists only where some client made it, as Xwayland does.
   xcb_atom_t emulation_atom_ = XCB_NONE;
   xcb_atom_t memory_atom_ = XCB_NONE;
-  xcb_randr_get_screen_resources_current_cookie_t resources_cookie_{};
+  // Asked for with the version, for the first read.
+  std::optional<xcb_randr_get_screen_resources_current_cookie_t> resources_cookie_;
   // Once a change request is on its way, a server that stops answering may
   // still make it.
   bool asked_change_ = false;
 };
 
 // Only opened where DISPLAY is set.
-X11Display::X11Display(std::string notice) : notice_(std::move(notice)) {
+X11Display::X11Display() {
   const char* name = std::getenv("DISPLAY");
   if (name == nullptr || *name == '\0') {
     open_error_ = ApplyError::kDisplayEmpty;
@@ -98,6 +124,7 @@ X11Display::X11Display(std::string notice) : notice_(std::move(notice)) {
   }
   open_error_ = Connect(name);
   if (open_error_ == ApplyError::kNone) open_error_ = CheckRandr();
+  if (open_error_ == ApplyError::kNone) memory_.emplace(connection_->get(), root_, memory_atom_);
 }
 
 ApplyResult X11Display::Result(ApplyError error) const {
@@ -179,51 +206,37 @@ ApplyError X11Display::CheckRandr() {
   return current ? ApplyError::kNone : ApplyError::kNoRandr;
 }
 
-std::optional<DisplayMode> X11Display::QueryCurrentMode() {
-  if (open_error_ != ApplyError::kNone) return std::nullopt;
+ApplyResult X11Display::Read(Reading* reading) {
+  if (open_error_ != ApplyError::kNone) return Result(open_error_);
+  xcb_connection_t* c = connection_->get();
   ApplyError error = ApplyError::kNone;
-  Snapshot snap = LoadSnapshot(connection_->get(), root_, memory_atom_, resources_cookie_, &error);
-  if (error != ApplyError::kNone) return std::nullopt;
-  const std::optional<DisplayMode> mode = CurrentOutputMode(ReadOutputs(snap).outputs);
+  const auto resources =
+      resources_cookie_ ? *resources_cookie_ : xcb_randr_get_screen_resources_current(c, root_);
+  resources_cookie_.reset();
+  Snapshot snap = LoadSnapshot(c, root_, memory_atom_, resources, &error);
+  if (error != ApplyError::kNone) return Result(error);
+  outputs_ = ReadOutputs(snap);
+  reading->outputs = outputs_.outputs;
+  // CRTC positions are 16-bit, and the screen starts at the origin.
+  reading->limits = {0, std::numeric_limits<std::int16_t>::max(), snap.max_screen};
+  reading->emulated = IsEmulated(snap, outputs_.outputs);
+  memory_->set_loaded(snap.memory);
   read_ = std::move(snap);
-  return mode;
+  return {};
 }
 
-// The configuration the query read is used if it still holds under the
-// grab: checking that costs one round trip, reading it again two and a
-// request for every output and CRTC.
-ApplyResult X11Display::ApplyMode(std::uint32_t width_px,
-                                  std::uint32_t height_px) {
-  if (open_error_ != ApplyError::kNone) return Result(open_error_);
+// The configuration read is used if it still holds under the grab.
+ApplyResult X11Display::Carry(const Reading&, const Plan& plan) {
   xcb_connection_t* c = connection_->get();
   const ServerGrab grab(c);
   ApplyError error = ApplyError::kNone;
-  if (!read_ || !StillCurrent(c, root_, *read_, &error)) {
-    if (error == ApplyError::kNone) {
-      read_ = LoadSnapshot(c, root_, memory_atom_, xcb_randr_get_screen_resources_current(c, root_),
-                           &error);
-    }
-    if (error != ApplyError::kNone) return Result(error);
+  if (!StillCurrent(c, root_, *read_, &error)) {
+    return error == ApplyError::kNone ? ApplyResult{ApplyError::kOutputsChanged, {}} : Result(error);
   }
-  return Change(*read_, width_px, height_px);
-}
-
-ApplyResult X11Display::Change(const Snapshot& snap, std::uint32_t width_px,
-                               std::uint32_t height_px) {
-  const Outputs outputs = ReadOutputs(snap);
-  const std::optional<std::size_t> target = TargetOutput(outputs.outputs);
-  if (!target) return {ApplyError::kNoActiveOutput, {}};
-  if (IsWaylandSession(snap, outputs.outputs[*target].name)) {
-    return {ApplyError::kWaylandSession, display_name_};
-  }
-  Plan plan;
-  const ApplyResult planned =
-      PlanOutputChange(outputs.outputs, width_px, height_px, snap.memory, &plan);
-  if (!planned.ok()) return planned;
   Requests requests;
-  const ApplyResult requested = RequestsFor(snap, outputs, plan, &requests);
+  const ApplyResult requested = RequestsFor(*read_, outputs_, plan, &requests);
   if (!requested.ok()) return requested;
-  return Result(Carry(snap, requests, LayoutMemory(outputs.outputs, plan)));
+  return Result(CarryRequests(*read_, requests));
 }
 
 bool FitsRequest(ScreenSize size) {
@@ -250,15 +263,20 @@ ApplyError X11Display::SetScreenSize(ScreenSize size) {
 // Xwayland only pretends to change modes, for the asking client alone and
 // until it exits; it names its outputs XWAYLAND… and marks them with the
 // "RANDR Emulation" property.
-bool X11Display::IsWaylandSession(const Snapshot& snap, const std::string& target) {
+bool X11Display::IsEmulated(const Snapshot& snap, const std::vector<Output>& outputs) {
   for (std::size_t i = 0; i < snap.outputs.size(); ++i) {
     if (HasXwaylandName(snap, i)) return true;
   }
   if (emulation_atom_ == XCB_NONE) return false;
   xcb_connection_t* c = connection_->get();
   ApplyError error = ApplyError::kNone;
+  std::size_t shown = 0;
+  while (shown + 1 < outputs.size() && !Shows(outputs[shown])) ++shown;
   std::size_t output = 0;
-  while (output + 1 < snap.outputs.size() && snap.OutputName(output) != target) ++output;
+  while (output + 1 < snap.outputs.size() &&
+         (shown >= outputs.size() || snap.OutputName(output) != outputs[shown].name)) {
+    ++output;
+  }
   const auto property = TakeReply(
       c, xcb_randr_get_output_property_reply,
       xcb_randr_get_output_property(c, snap.OutputId(output),
@@ -309,12 +327,11 @@ ApplyError X11Display::SetPanning(const Snapshot& snap, std::size_t crtc, const 
 }
 
 // Every step is sent at once and answered together, in the order that
-// keeps every active CRTC on the screen: the screen grown, the CRTCs, their
-// panning, the screen at its size, and the layout memory (so that the next
-// run reads it). The first failure is the one reported, and then all that
-// was sent is put back.
-ApplyError X11Display::Carry(const Snapshot& snap, const Requests& requests,
-                             const std::string& memory) {
+// keeps every active CRTC on the screen: the screen grown, the CRTCs, the
+// screen at its size, and the pannings last, as the server shrinks every
+// panning area with the screen. The first failure is the one reported, and
+// then all that was sent is put back.
+ApplyError X11Display::CarryRequests(const Snapshot& snap, const Requests& requests) {
   const ScreenSize covering = CoveringScreen(snap.screen, requests.screen);
   if (!FitsRequest(covering)) return ApplyError::kServerRefused;
   xcb_connection_t* c = connection_->get();
@@ -322,50 +339,37 @@ ApplyError X11Display::Carry(const Snapshot& snap, const Requests& requests,
   if (covering != snap.screen) grown = AskScreenSize(covering);
   std::vector<xcb_randr_set_crtc_config_cookie_t> crtcs;
   for (const CrtcChange& change : requests.changes) crtcs.push_back(AskCrtc(snap, change));
+  if (covering != requests.screen) shrunk = AskScreenSize(requests.screen);
   std::vector<xcb_randr_set_panning_cookie_t> pannings;
   for (const PanningChange& p : requests.pannings) pannings.push_back(AskPanning(snap, p.crtc, p.area));
-  if (covering != requests.screen) shrunk = AskScreenSize(requests.screen);
-  // Only the memory's own refusal is not the change's.
-  const ApplyError answered = CheckRequest(c, AskRemember(memory));
+  const ApplyError answered = CheckRequest(c, xcb_no_operation_checked(c));
   if (answered == ApplyError::kNoAnswer || answered == ApplyError::kConnectionLost) return answered;
   ApplyError error = ApplyError::kNone;
   const auto keep_first = [&error](ApplyError e) { if (error == ApplyError::kNone) error = e; };
   if (grown) keep_first(CheckAnswered(c, *grown));
   for (const auto& cookie : crtcs) keep_first(SetStatus(c, xcb_randr_set_crtc_config_reply, cookie));
-  for (const auto& cookie : pannings) keep_first(SetStatus(c, xcb_randr_set_panning_reply, cookie));
   if (shrunk) keep_first(CheckAnswered(c, *shrunk));
+  for (const auto& cookie : pannings) keep_first(SetStatus(c, xcb_randr_set_panning_reply, cookie));
   if (error == ApplyError::kServerRefused) Restore(snap, requests);
   return error;
-}
-
-// Best effort: only the exact way back depends on it.
-xcb_void_cookie_t X11Display::AskRemember(const std::string& memory) {
-  xcb_connection_t* c = connection_->get();
-  if (memory_atom_ == XCB_NONE) return xcb_no_operation_checked(c);
-  return xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, root_, memory_atom_,
-                                     XCB_ATOM_STRING, 8, std::uint32_t(memory.size()),
-                                     memory.data());
 }
 
 // Best effort: a step has failed already, and its error is the one reported.
 // The screen may have been shrunk already, so it first holds both layouts.
 void X11Display::Restore(const Snapshot& snap, const Requests& requests) {
   SetScreenSize(CoveringScreen(snap.screen, requests.screen));
-  for (const CrtcChange& change : requests.changes) {
-    SetCrtc(snap, UnchangedCrtc(snap, change.crtc));
-    const PanningReply& panning = *snap.pannings[change.crtc];
+  for (const CrtcChange& change : requests.changes) SetCrtc(snap, UnchangedCrtc(snap, change.crtc));
+  SetScreenSize(snap.screen);
+  for (std::size_t crtc = 0; crtc < snap.pannings.size(); ++crtc) {
+    const PanningReply& panning = *snap.pannings[crtc];
     if (panning.width != 0 && panning.height != 0) {
-      SetPanning(snap, change.crtc, {panning.left, panning.top, panning.width, panning.height});
+      SetPanning(snap, crtc, {panning.left, panning.top, panning.width, panning.height});
     }
   }
-  SetScreenSize(snap.screen);
-  CheckRequest(connection_->get(), AskRemember(snap.memory));
 }
 
 }  // namespace
 
-std::unique_ptr<Display> OpenX11Display(std::string notice) {
-  return std::make_unique<X11Display>(std::move(notice));
-}
+std::unique_ptr<Backend> OpenX11Display() { return std::make_unique<X11Display>(); }
 
 }  // namespace pelmode

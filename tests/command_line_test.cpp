@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "platform.h"
+#include "backend.h"
 #include "string_sink.h"
 
 namespace pelmode {
@@ -16,7 +16,7 @@ using Sizes = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
 
 struct Fake {
-  std::optional<DisplayMode> current;
+  std::optional<OutputMode> current;
   ApplyResult result;
   int displays_opened = 0;
   Sizes applied;
@@ -24,20 +24,30 @@ struct Fake {
   std::string out_at_key_wait;
 } fake;
 
-class FakeDisplay final : public Display {
+// One monitor showing `fake.current` beside 1280x720, answering `fake.result`.
+class Recorder final : public Backend {
  public:
-  std::optional<DisplayMode> QueryCurrentMode() override { return fake.current; }
-  ApplyResult ApplyMode(std::uint32_t width_px, std::uint32_t height_px) override {
-    fake.applied.emplace_back(width_px, height_px);
+  std::string Name() const override { return "fake"; }
+  ApplyResult Read(Reading* reading) override {
+    if (!fake.current) return fake.result;
+    Output output{"OUT", true, true, 0, 0, 1, true, false, {}, {*fake.current, {1280, 720, 60000, true, {}}}, 0};
+    reading->outputs = {output};
+    return {};
+  }
+  ApplyResult Carry(const Reading& reading, const Plan& plan) override {
+    const OutputMode& mode = reading.outputs[0].modes[*plan.outputs[0].mode];
+    fake.applied.emplace_back(mode.width_px, mode.height_px);
+    if (fake.result.ok()) fake.current = mode;
     return fake.result;
   }
+  MemoryStore& Memory() override { return NoMemory(); }
 };
 
 }  // namespace
 
-std::unique_ptr<Display> OpenDisplay() {
+OpenedDisplay OpenDisplay() {
   ++fake.displays_opened;
-  return std::make_unique<FakeDisplay>();
+  return {std::make_unique<Recorder>(), {}};
 }
 void PrepareStandardStreams() {}
 void WaitForKeyPress() { fake.out_at_key_wait = fake.out->text(); }
@@ -47,7 +57,7 @@ namespace {
 struct Case {
   const char* what;
   std::vector<const char*> args;
-  std::optional<DisplayMode> current;
+  std::optional<OutputMode> current;
   ApplyResult result;
   int status;
   const char* out;
@@ -65,7 +75,7 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
       {"three arguments", {"800", "600", "60"}, {}, {}, 2, kUsage, ""},
       {"bad width", {"abc", "600"}, {}, {}, 2, kUsage, "Invalid width: abc\n"},
       {"both bad", {"-1", ""}, {}, {}, 2, kUsage, "Invalid width: -1\nInvalid height: \n"},
-      {"done", {" +1280px", "720"}, DisplayMode{1920, 1080, 60}, {}, 0,
+      {"done", {" +1280px", "720"}, OutputMode{1920, 1080, 60000, true, {}}, {}, 0,
        "\nCurrent: 1920x1080    60Hz\n\nTarget: 1280x720\n\nSetting done.\n\nPress any key to exit...\n", ""},
       {"refused, mode unknown", {"1280", "720"}, std::nullopt, refused, 1,
        "\nCurrent: unknown\n\nTarget: 1280x720\n\nPress any key to exit...\n",
@@ -85,7 +95,7 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
     EXPECT_EQ(fake.out_at_key_wait, answers ? "" : c.out) << c.what << ": output after the prompt";
     const bool changes = c.status != 2 && !answers;
     EXPECT_EQ(fake.displays_opened, changes ? 1 : 0) << c.what;
-    EXPECT_EQ(fake.applied, (changes ? Sizes{{1280, 720}} : Sizes())) << c.what;
+    EXPECT_EQ(fake.applied, (changes && c.current ? Sizes{{1280, 720}} : Sizes())) << c.what;
   }
 }
 

@@ -19,13 +19,13 @@ const OutputMode k720at50 = {1280, 720, 50000, true, {}}, k768 = {1024, 768, 600
 TEST(OutputModelTest, TargetIsThePrimaryElseTheTopLeftCornerElseTheFirst) {
   Output off = At(-3000, -3000, {k1080});
   off.enabled = false;
-  EXPECT_EQ(TargetOutput({At(1920, 0, {k1080}), At(0, 0, {k1080}, 1, false, true)}), 1u);
-  EXPECT_EQ(TargetOutput({off, At(0, 0, {k1080}), At(-1920, 0, {k1080})}), 2u);
-  EXPECT_EQ(TargetOutput({At(0, 1080, {k1080}), At(1920, 0, {k1080})}), 0u);  // an L: no corner
-  EXPECT_EQ(TargetOutput({off}), std::nullopt);
-  const auto current = CurrentOutputMode({At(0, 0, {k768}, 1, true)});
-  EXPECT_EQ(current->width_px, 768u);
-  EXPECT_EQ(current->refresh_hz, 60u);
+  EXPECT_EQ(TargetOutput({At(1920, 0, {k1080}), At(0, 0, {k1080}, 1, false, true)}, {}), 1u);
+  EXPECT_EQ(TargetOutput({off, At(0, 0, {k1080}), At(-1920, 0, {k1080})}, {}), 2u);
+  EXPECT_EQ(TargetOutput({At(0, 1080, {k1080}), At(1920, 0, {k1080})}, {}), 0u);  // an L: no corner
+  EXPECT_EQ(TargetOutput({off}, {}), std::nullopt);
+  const DisplayMode current = ShownMode(At(0, 0, {k768}, 1, true));
+  EXPECT_EQ(current.width_px, 768u);
+  EXPECT_EQ(current.refresh_hz, 60u);
 }
 
 TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
@@ -71,7 +71,9 @@ TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
   };
   for (const Case& c : cases) {
     Plan plan;
-    const ApplyResult result = PlanOutputChange(c.outputs, c.size.width_px, c.size.height_px, "", &plan);
+    const std::size_t target = *TargetOutput(c.outputs, {});
+    const ApplyResult result =
+        PlanOutputChange(c.outputs, {}, target, c.size.width_px, c.size.height_px, {}, &plan);
     EXPECT_EQ(result.error, c.result.error) << c.what;
     EXPECT_EQ(result.detail, c.result.detail) << c.what;
     if (!result.ok()) continue;
@@ -83,18 +85,40 @@ TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
   }
 }
 
-// The way back restores a panning that grew with the mode.
-TEST(OutputModelTest, TheMemoryKeepsThePanningItChanged) {
-  Output pans = At(0, 0, {k720, k1536});
-  pans.panning = {1920, 1080};
-  Plan plan;
-  ASSERT_TRUE(PlanOutputChange({pans}, 2048, 1536, "", &plan).ok());
-  Output grown = pans;
-  grown.current_mode = 1;
-  grown.panning = {2048, 1536};
-  Plan back;
-  ASSERT_TRUE(PlanOutputChange({grown}, 1280, 720, LayoutMemory({pans}, plan), &back).ok());
-  EXPECT_EQ(back.outputs[0].area, (Area{0, 0, 1920, 1080}));
+// A memory says A was 1920x1080 with B at 1920,500; forged ones (any X
+// client can write one) must leave the rule to place B at 1920,0.
+TEST(OutputModelTest, ARecalledDeskPassesTheChecksOfAFreshOne) {
+  Output a = At(0, 0, {k720, k1080}, 1, false, true), b = At(1280, 0, {k1080});
+  a.name = "A", b.name = "B";
+  const std::vector<Output> desk = {a, b};
+  a.current_mode = 1, b.x = 1920, b.y = 500;
+  const LayoutMemory genuine = {"A", DescribeDesk({a, b}), DescribeDesk(desk)};
+  const DeskLimits x11 = {0, 32767, {8192, 8192}};
+  struct Case {
+    const char* what;
+    std::int32_t x, y;
+    double scale;
+    std::uint32_t width_px;
+    std::int32_t planned_y;
+  };
+  const Case cases[] = {
+      {"genuine: back exactly", 1920, 500, 1, 1920, 500},
+      {"over A", 100, 100, 1, 1920, 0},
+      {"off the desk", 5000, 3000, 1, 1920, 0},
+      {"beyond the screen's origin", -1920, 0, 1, 1920, 0},
+      {"beyond 16 bits", 1920, -2147483647 - 1, 1, 1920, 0},
+      {"beyond the largest screen", 1920, 7600, 1, 1920, 0},
+      {"a scale the mode does not allow", 1920, 500, 1.5, 1920, 0},
+      {"a mode B does not offer", 1920, 500, 1, 1280, 0},
+  };
+  for (const Case& c : cases) {
+    LayoutMemory memory = genuine;
+    memory.before[1].x = c.x, memory.before[1].y = c.y, memory.before[1].scale = c.scale;
+    memory.before[1].width_px = c.width_px;
+    Plan plan;
+    ASSERT_TRUE(PlanOutputChange(desk, x11, 0, 1920, 1080, memory, &plan).ok()) << c.what;
+    EXPECT_EQ(plan.outputs[1].area, (Area{1920, c.planned_y, 1920, 1080})) << c.what;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,62 @@
+#include "layout_memory.h"
+
+#include <gtest/gtest.h>
+
+namespace pelmode {
+namespace {
+
+const char kMemory[] =
+    "pelmode-layout 1\n"
+    "target DP-1\n"
+    "before 0 0 1.4953271028037383 0 1 0 0 2560 1440 59951 DP-1\n"
+    "before 1712 0 1 1 0 0 0 1920 1080 60000 HDMI 2\n"
+    "after 0 0 1 0 1 0 0 1920 1080 60000 DP-1\n"
+    "after 1920 0 1 1 0 0 0 1920 1080 60000 HDMI 2\n";
+
+TEST(LayoutMemoryTest, KeepsEveryFieldExactly) {
+  const auto memory = ParseMemory(kMemory);
+  ASSERT_TRUE(memory);
+  EXPECT_EQ(FormatMemory(*memory), kMemory);
+  EXPECT_EQ(memory->before[0].scale, 1.4953271028037383);
+  EXPECT_EQ(memory->before[1].name, "HDMI 2");
+  EXPECT_TRUE(memory->before[1].quarter_turn);
+  EXPECT_TRUE(memory->before[0].primary);
+}
+
+// Each row changes one line of a good memory into one that must be refused.
+TEST(LayoutMemoryTest, RefusesWhatItDidNotWrite) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"pelmode-layout 1", "pelmode-layout 2"},
+      {"target DP-1", "target "},
+      {"target DP-1", "target DP-1\x1b"},
+      {"before 0 0 1.49", "before 2147483648 0 1.49"},  // x beyond 32 bits
+      {"before 0 0 1.49", "before -0x1 0 1.49"},
+      {"before 0 0 1.49", "before +0 0 1.49"},
+      {"before 0 0 1.49", "before 0  0 1.49"},
+      {"before 0 0 1.49", "before 0\n0 1.49"},
+      {"1.4953271028037383", "nan"},
+      {"1.4953271028037383", "inf"},
+      {"1.4953271028037383", "0"},
+      {"1.4953271028037383", "-1.5"},
+      {"1.4953271028037383", "1e308"},
+      {"1.4953271028037383 0 1", "1.4953271028037383 2 1"},  // a turn is 0 or 1
+      {"0 0 2560 1440", "0 0 0 1440"},
+      {"0 0 2560 1440", "0 0 -2560 1440"},
+      {"0 0 2560 1440 59951 DP-1\n", "0 0 2560 1440 59951\n"},
+      {"HDMI 2\nafter", "DP-1\nafter"},  // a monitor named twice
+      {"target DP-1", "target DP-2"},
+      {"after 0 0 1 0 1 0 0 1920 1080 60000 DP-1\n", ""},
+      {"60000 HDMI 2\n", "60000 HDMI 2"},  // cut short
+      {"before 1712", "after 1712"},         // halves interleaved
+  };
+  for (const auto& [good, bad] : cases) {
+    std::string text = kMemory;
+    const std::size_t at = text.rfind(good);
+    ASSERT_NE(at, std::string::npos) << good;
+    text.replace(at, std::string(good).size(), bad);
+    EXPECT_FALSE(ParseMemory(text)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace pelmode
