@@ -32,9 +32,19 @@ std::optional<DisplayMode> TargetMode(const Desk& desk) {
   return ShownMode(desk.reading.outputs[*desk.target]);
 }
 
+// A reading that another client's change spoilt is made again.
+ApplyResult ReadWithTries(Backend& backend, Reading* reading) {
+  ApplyResult read;
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    read = backend.Read(reading);
+    if (read.error != ApplyError::kOutputsChanged) return read;
+  }
+  return {ApplyError::kOutputsKeptChanging, {}};
+}
+
 // Reads the display and the memory; the target follows from both.
 ApplyResult ReadDesk(Backend& backend, Desk* desk) {
-  const ApplyResult read = backend.Read(&desk->reading);
+  const ApplyResult read = ReadWithTries(backend, &desk->reading);
   if (!read.ok()) return read;
   desk->memory = ParseMemory(backend.Memory().Load());
   desk->target = TargetOutput(desk->reading.outputs, desk->memory);
@@ -69,7 +79,7 @@ ApplyResult CarryWithTries(Backend& backend, Desk* desk, std::uint32_t width_px,
 ApplyResult CheckAndRemember(Backend& backend, const Reading& before, const Plan& plan,
                              TextSink& err) {
   Reading after;
-  if (const ApplyResult read = backend.Read(&after); !read.ok()) return read;
+  if (const ApplyResult read = ReadWithTries(backend, &after); !read.ok()) return read;
   const std::string wrong = Misplaced(before.outputs, plan, after.outputs, !before.rate_by_system);
   if (!wrong.empty()) return {ApplyError::kNotAsPlanned, wrong};
   LayoutMemory memory{before.outputs[plan.target].name, DescribeDesk(before.outputs),

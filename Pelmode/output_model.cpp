@@ -57,52 +57,75 @@ std::string SizeText(ScreenSize size) {
   return std::to_string(size.width_px) + "x" + std::to_string(size.height_px);
 }
 
-// Areas that do not overlap (but for mirrors, which share one), form one
-// piece through shared stretches of border, and fit the limits.
-ApplyResult CheckWhole(const std::vector<Area>& areas, const DeskLimits& limits) {
+std::vector<layout::Box> BoxesOf(const std::vector<Area>& areas) {
   std::vector<layout::Box> boxes;
-  for (const Area& area : areas) {
-    if (!layout::IsEmpty(area)) boxes.push_back(layout::BoxOf(area));
+  for (const Area& area : areas) boxes.push_back(layout::BoxOf(area));
+  return boxes;
+}
+
+// How many pieces the boxes form, joined through shared stretches of
+// border; mirrors share one place.
+std::size_t Pieces(const std::vector<layout::Box>& boxes) {
+  std::vector<bool> reached(boxes.size(), false);
+  std::size_t pieces = 0;
+  for (std::size_t start = 0; start < boxes.size(); ++start) {
+    if (reached[start]) continue;
+    ++pieces;
+    reached[start] = true;
+    std::vector<std::size_t> next = {start};
+    while (!next.empty()) {
+      const layout::Box from = boxes[next.back()];
+      next.pop_back();
+      for (std::size_t j = 0; j < boxes.size(); ++j) {
+        if (!reached[j] && (boxes[j] == from || layout::Joined(from, boxes[j]))) {
+          reached[j] = true;
+          next.push_back(j);
+        }
+      }
+    }
   }
+  return pieces;
+}
+
+bool Overlapping(const layout::Box& a, const layout::Box& b) {
+  return a != b && layout::Overlap(a, b);
+}
+
+// Whether two boxes of `after` overlap that did not in `before`.
+bool NewOverlap(const std::vector<layout::Box>& before, const std::vector<layout::Box>& after) {
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (Overlapping(after[i], after[j]) && !Overlapping(before[i], before[j])) return true;
+    }
+  }
+  return false;
+}
+
+// A desk no more broken than `before`, with no overlap but mirrors' that
+// it did not have, that fits the limits. Every area shows something.
+ApplyResult CheckWhole(const std::vector<Area>& before, const std::vector<Area>& after,
+                       const DeskLimits& limits) {
+  const std::vector<layout::Box> boxes = BoxesOf(after), old = BoxesOf(before);
   for (const layout::Box& box : boxes) {
     if (box.left < limits.min_coord || box.top < limits.min_coord ||
         box.right > limits.max_coord || box.bottom > limits.max_coord) {
       return {ApplyError::kLayoutBroken, {}};
     }
   }
-  const ScreenSize needed = BoundingScreen(areas);
+  const ScreenSize needed = BoundingScreen(after);
   if (needed.width_px > limits.max_screen.width_px ||
       needed.height_px > limits.max_screen.height_px) {
     return {ApplyError::kScreenTooLarge, SizeText(needed)};
   }
-  for (std::size_t i = 0; i < boxes.size(); ++i) {
-    for (std::size_t j = 0; j < i; ++j) {
-      if (boxes[i] != boxes[j] && layout::Overlap(boxes[i], boxes[j])) {
-        return {ApplyError::kLayoutBroken, {}};
-      }
-    }
+  if (NewOverlap(old, boxes) || Pieces(boxes) > Pieces(old)) {
+    return {ApplyError::kLayoutBroken, {}};
   }
-  // Mirrors share one place; everything else must be reached through borders.
-  std::vector<bool> reached(boxes.size(), false);
-  std::vector<std::size_t> next = {0};
-  if (!boxes.empty()) reached[0] = true;
-  while (!next.empty() && !boxes.empty()) {
-    const layout::Box from = boxes[next.back()];
-    next.pop_back();
-    for (std::size_t j = 0; j < boxes.size(); ++j) {
-      if (!reached[j] && (boxes[j] == from || layout::Joined(from, boxes[j]))) {
-        reached[j] = true;
-        next.push_back(j);
-      }
-    }
-  }
-  const bool whole = std::all_of(reached.begin(), reached.end(), [](bool r) { return r; });
-  return whole ? ApplyResult{} : ApplyResult{ApplyError::kLayoutBroken, {}};
+  return {};
 }
 
 ApplyResult CheckPlan(const std::vector<Output>& outputs, const Plan& plan,
                       const DeskLimits& limits) {
-  std::vector<Area> areas;
+  std::vector<Area> before, after;
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     if (!Shows(outputs[i])) continue;
     const OutputPlan& next = plan.outputs[i];
@@ -110,9 +133,10 @@ ApplyResult CheckPlan(const std::vector<Output>& outputs, const Plan& plan,
         !ScaleAllowed(outputs[i].modes[*next.mode], next.scale)) {
       return {ApplyError::kLayoutBroken, {}};
     }
-    areas.push_back(next.area);
+    before.push_back(CurrentArea(outputs[i]));
+    after.push_back(next.area);
   }
-  return CheckWhole(areas, limits);
+  return CheckWhole(before, after, limits);
 }
 
 // The target's mode and scale, and its mirrors'.

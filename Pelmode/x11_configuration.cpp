@@ -20,7 +20,7 @@ void TakeInfoReplies(xcb_connection_t* c, ReplyFunction reply_function,
     const Reply<T>& reply = replies->back();
     if (reply && reply->status != XCB_RANDR_SET_CONFIG_SUCCESS &&
         *error == ApplyError::kNone) {
-      *error = ApplyError::kServerRefused;
+      *error = ApplyError::kOutputsChanged;
     }
   }
 }

@@ -381,7 +381,7 @@ test_mutter() {
   report "Mutter: ... is planned on, not undone" \
     "$(diff <(printf 'LVDS1 1024x768@60.000+0+0 x1\nLVDS2 1920x1080@60.000+0+768 x1\n') <(mutter_layout))"
   mutter_arrange 1920x1080@60.000 1 1920
-  under_gdb MutterDisplay::ApplyOnce "shell kill -STOP $mutter" delete continue
+  under_gdb MutterDisplay::Carry "shell kill -STOP $mutter" delete continue
   kill -CONT "$mutter"
   expect "Mutter stopped during the change" 1 '1920x1080    60Hz' 1024x768 \
     "Mutter on the session bus did not answer within $ANSWER_TIMEOUT_S s; the change may still be made"
@@ -414,7 +414,7 @@ test_mutter() {
   expect "Weston beside Mutter on the bus: a Wayland session" 1 unknown 800x600 \
     "this is a Wayland session (\"pelmode-weston\"); change the display mode in the compositor's settings"
   report "Weston beside Mutter on the bus: Mutter untouched" "$(diff <(echo "$before") <(mutter_layout))"
-  WAYLAND_DISPLAY=pelmode-mutter under_gdb MutterDisplay::ApplyOnce "shell kill $BUS_PID" delete continue
+  WAYLAND_DISPLAY=pelmode-mutter under_gdb MutterDisplay::Carry "shell kill $BUS_PID" delete continue
   expect "the bus gone during the change" 1 '1280x720    60Hz' 1024x768 "the connection to the display server was lost"
   stop "$weston" "$mutter" "$BUS_PID"
   xserver_stop
