@@ -83,22 +83,17 @@ add_rate_modes() {
     xrandr --addmode DUMMY0 1280x1024_59.94 && xrandr --addmode DUMMY0 1024x768_59.94
 }
 
-# Changes between the dummy driver's own modes, rates as xrandr shows them:
-# from MODE at RATE (the first line says HZ) to TO, which lacks that rate
-# and offers NEAREST as the nearest.
-RATE_CHANGES=(
-  "1920x1080 59.96 60 1024x768 60.00" "1920x1080 59.96 60 640x480 59.94" "1920x1080 59.96 60 800x600 60.32"
-  "1280x1024 60.02 60 1024x768 60.00" "1024x768 75.03 75 800x600 75.00"
-)
-
 test_dummy() {
   xserver_start dummy "$WORK/dummy" || return 1
   export DISPLAY=$XSERVER_DISPLAY
   # Double-scan at 1920x1080's own rate: a progressive mode comes first.
   xrandr --newmode 1024x768_ds 129.912 1024 1048 1184 1344 768 771 777 806 doublescan &&
     xrandr --addmode DUMMY0 1024x768_ds
+  # From MODE at RATE (the first line says HZ) to TO, which lacks that rate:
+  # the nearest, as xrandr shows it.
   local entry from rate hz to nearest
-  for entry in "${RATE_CHANGES[@]}"; do
+  for entry in "1920x1080 59.96 60 1024x768 60.00" "1920x1080 59.96 60 640x480 59.94" \
+    "1920x1080 59.96 60 800x600 60.32" "1280x1024 60.02 60 1024x768 60.00" "1024x768 75.03 75 800x600 75.00"; do
     read -r from rate hz to nearest <<<"$entry"
     xrandr --output DUMMY0 --mode $from --rate $rate
     run_pelmode ${to/x/ }

@@ -38,7 +38,6 @@ TEST(ChooseModeTest, PicksByScanThenTheWantedRateElseTheNearest) {
   };
   const Case cases[] = {
       {"59.94 kept beside 60", 1024, 768, 59940, 1},
-      {"less than 0.01 Hz apart is the same rate", 1024, 768, 59949, 1},
       {"the nearest above", 1024, 768, 59000, 1},
       {"the nearest below, not the highest", 1024, 768, 65000, 0},
       {"as near both ways: the higher", 1280, 1024, 60000, 11},
@@ -46,8 +45,8 @@ TEST(ChooseModeTest, PicksByScanThenTheWantedRateElseTheNearest) {
       {"interlaced when nothing else, the nearest", 800, 600, 62000, 4},
       {"ties go to the first listed", 640, 480, 60000, 6},
       {"no rate in force: the highest", 1024, 768, 0, 2},
-      {"no rate in force, none offered: kept", 1280, 1024, 0, 9},
-      {"a mode without a rate is never the nearest", 1280, 1024, 5000, 10},
+      {"no rate in force: a mode without one kept", 1280, 1024, 0, 9},
+      {"a mode without a rate after any with one", 1280, 1024, 5000, 10},
       {"width and height not swapped", 768, 1024, 60000, 8},
       {"size not offered", 1000, 700, 60000, std::nullopt},
       {"width matches, height does not", 1024, 600, 60000, std::nullopt},
