@@ -25,13 +25,26 @@ bool SameRate(std::uint32_t a_mhz, std::uint32_t b_mhz) {
   return (a_mhz > b_mhz ? a_mhz - b_mhz : b_mhz - a_mhz) < 10;
 }
 
+namespace {
+
+// How far a rate is from the wanted one: nothing for the same rate, and as
+// far as can be where either is unknown (0), so that an unknown wanted rate
+// leaves the highest and a mode without a rate comes after any with one.
+std::uint32_t RateDistanceMhz(std::uint32_t refresh_mhz, std::uint32_t wanted_mhz) {
+  if (SameRate(refresh_mhz, wanted_mhz)) return 0;
+  if (refresh_mhz == 0 || wanted_mhz == 0) return UINT32_MAX;
+  return refresh_mhz > wanted_mhz ? refresh_mhz - wanted_mhz : wanted_mhz - refresh_mhz;
+}
+
+}  // namespace
+
 std::optional<std::size_t> ChooseMode(const std::vector<ModeCandidate>& modes,
                                       std::uint32_t width_px, std::uint32_t height_px,
                                       std::uint32_t wanted_mhz) {
-  // Lower is better: progressive first, then the wanted rate, then the
-  // highest rate.
+  // Lower is better: progressive first, then the rate nearest the wanted
+  // one, then the higher of two as near.
   const auto rank = [&](const ModeCandidate& mode) {
-    return std::make_tuple(!mode.progressive, !SameRate(mode.refresh_mhz, wanted_mhz),
+    return std::make_tuple(!mode.progressive, RateDistanceMhz(mode.refresh_mhz, wanted_mhz),
                            UINT32_MAX - mode.refresh_mhz);
   };
   std::optional<std::size_t> best;

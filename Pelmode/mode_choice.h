@@ -37,8 +37,9 @@ struct ModeCandidate {
 };
 
 // Index of the mode to set for the requested size: progressive before
-// interlaced or double-scan, then the wanted rate, else the highest rate;
-// the list's order breaks ties. Empty when no mode has that size.
+// interlaced or double-scan, then the wanted rate, else the nearest to it,
+// the higher of two as near; the list's order breaks ties. Empty when no
+// mode has that size.
 std::optional<std::size_t> ChooseMode(const std::vector<ModeCandidate>& modes,
                                       std::uint32_t width_px, std::uint32_t height_px,
                                       std::uint32_t wanted_mhz);

@@ -139,22 +139,21 @@ ApplyResult CheckPlan(const std::vector<Output>& outputs, const Plan& plan,
   return CheckWhole(before, after, limits);
 }
 
-// The target's mode and scale, and its mirrors'.
+// The target's mode and scale, and its mirrors', each near its own rate.
 ApplyResult ChooseModes(const std::vector<Output>& outputs, std::uint32_t width_px,
                         std::uint32_t height_px, Plan* plan) {
   const std::size_t target = plan->target;
   const Output& shown = outputs[target];
   const Area before = CurrentArea(shown);
-  std::uint32_t wanted_mhz = shown.modes[*shown.current_mode].refresh_mhz;
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const bool mirror = i != target && Shows(outputs[i]) && CurrentArea(outputs[i]) == before;
     if (i != target && !mirror) continue;
-    const auto mode = ChooseOutputMode(outputs[i], width_px, height_px, wanted_mhz);
+    const std::uint32_t current_mhz = outputs[i].modes[*outputs[i].current_mode].refresh_mhz;
+    const auto mode = ChooseOutputMode(outputs[i], width_px, height_px, current_mhz);
     if (!mode && i == target) return {ApplyError::kModeNotOffered, {}};
     if (!mode) return {ApplyError::kMirrorNotOffered, outputs[i].name};
     plan->outputs[i].mode = mode;
     plan->outputs[i].scale = ChooseScale(outputs[i].modes[*mode].scales, outputs[i].scale);
-    if (i == target) wanted_mhz = outputs[i].modes[*mode].refresh_mhz;
   }
   return {};
 }

@@ -22,13 +22,14 @@ TEST(RefreshRateTest, FollowsTheScanOfTheModeToTheMillihertz) {
   }
 }
 
-TEST(ChooseModeTest, PicksByScanThenTheWantedRateThenTheHighest) {
+TEST(ChooseModeTest, PicksByScanThenTheWantedRateElseTheNearest) {
   const std::vector<ModeCandidate> modes = {
       {1024, 768, 60000, true},  {1024, 768, 59940, true}, {1024, 768, 75029, true},
       {1024, 768, 87000, false},  // 3: interlaced, fastest
       {800, 600, 60000, false},  {800, 600, 72000, false},  // interlaced only
       {640, 480, 60000, true},   {640, 480, 60000, true},   // 6, 7: the same
       {768, 1024, 60000, true},                             // 8: a turned mode
+      {1280, 1024, 0, true},     {1280, 1024, 50000, true}, {1280, 1024, 70000, true},  // 9: no rate
   };
   struct Case {
     const char* what;
@@ -37,13 +38,15 @@ TEST(ChooseModeTest, PicksByScanThenTheWantedRateThenTheHighest) {
   };
   const Case cases[] = {
       {"59.94 kept beside 60", 1024, 768, 59940, 1},
-      {"60 kept beside 59.94", 1024, 768, 60000, 0},
-      {"less than 0.01 Hz apart is the same rate", 1024, 768, 59949, 1},
-      {"0.01 Hz apart is another rate: highest", 1024, 768, 59950, 2},
+      {"the nearest above", 1024, 768, 59000, 1},
+      {"the nearest below, not the highest", 1024, 768, 65000, 0},
+      {"as near both ways: the higher", 1280, 1024, 60000, 11},
       {"interlaced never beats progressive", 1024, 768, 87000, 2},
-      {"interlaced when nothing else", 800, 600, 60000, 4},
-      {"interlaced, highest rate", 800, 600, 50000, 5},
+      {"interlaced when nothing else, the nearest", 800, 600, 62000, 4},
       {"ties go to the first listed", 640, 480, 60000, 6},
+      {"no rate in force: the highest", 1024, 768, 0, 2},
+      {"no rate in force: a mode without one kept", 1280, 1024, 0, 9},
+      {"a mode without a rate after any with one", 1280, 1024, 5000, 10},
       {"width and height not swapped", 768, 1024, 60000, 8},
       {"size not offered", 1000, 700, 60000, std::nullopt},
       {"width matches, height does not", 1024, 600, 60000, std::nullopt},

@@ -38,7 +38,7 @@ TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
     std::vector<double> scales;
     std::vector<Area> areas;
   };
-  Output mirror = At(0, 0, {k1080, k720at60, k720});
+  Output mirror = At(0, 0, {{1920, 1080, 50000, true, {}}, k720at60, k720at50});
   mirror.name = "MIRROR";
   Output lacking = At(0, 0, {k1080});
   lacking.name = "LACKING";
@@ -52,8 +52,6 @@ TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
       {"59.94 kept beside 60", {At(0, 0, {k720at60, k1080, k720}), At(1280, 0, {k720})}, {1920, 1080}, {},
        {1, 0}, {1, 1}, {{0, 0, 1920, 1080}, {1920, 0, 1280, 720}}},
       {"same size: the rate stays", {At(0, 0, {k720, k720at60})}, {1280, 720}, {}, {0}, {1}, {{0, 0, 1280, 720}}},
-      {"highest rate where the current is not offered", {At(0, 0, {{1920, 1080, 55000, true, {}}, k720at50, k720})},
-       {1280, 720}, {}, {2}, {1}, {{0, 0, 1280, 720}}},
       {"scale 2 not allowed with the new mode: 1", {At(0, 0, {k1080, k720}, 2), At(960, 0, {k1080})},
        {1280, 720}, {}, {1, 0}, {1, 1}, {{0, 0, 1280, 720}, {1280, 0, 1920, 1080}}},
       {"scale 2 kept where allowed", {At(0, 0, {k720, k1080}, 2)}, {1920, 1080}, {}, {1}, {2}, {{0, 0, 960, 540}}},
@@ -63,7 +61,7 @@ TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
        {720, 1280}, {}, {1, 0}, {1, 1}, {{0, 0, 720, 1280}, {720, 0, 1920, 1080}}},
       {"panning kept: nothing moves", {panning, At(1920, 0, {k1080})}, {1920, 1080}, {},
        {1, 0}, {1, 1}, {{0, 0, 1920, 1080}, {1920, 0, 1920, 1080}}},
-      {"a mirror takes the target's rate", {At(0, 0, {k1080, k720}), mirror}, {1280, 720}, {},
+      {"a mirror keeps its own rate", {At(0, 0, {k1080, k720}), mirror}, {1280, 720}, {},
        {1, 2}, {1, 1}, {{0, 0, 1280, 720}, {0, 0, 1280, 720}}},
       {"size not offered", {At(0, 0, {k1080})}, {1000, 700}, {ApplyError::kModeNotOffered, {}}, {}, {}, {}},
       {"mirror without the size", {At(0, 0, {k1080, k720}), lacking}, {1280, 720},
