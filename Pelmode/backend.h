@@ -29,6 +29,8 @@ class MemoryStore {
   virtual ~MemoryStore() = default;
   // Empty when there is none, or none that may be read.
   virtual std::string Load() = 0;
+  // One line on why a memory that is there was not read; empty if none.
+  virtual std::string Refusal() const { return {}; }
   // Best effort, as only the exact way back depends on it: one line on why
   // it was not kept, empty when it was.
   virtual std::string Store(const std::string& memory) = 0;

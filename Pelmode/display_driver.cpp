@@ -99,6 +99,9 @@ bool ChangeDisplayMode(Backend& backend, const std::string& notice, std::uint32_
   if (!notice.empty()) WriteLine(err, notice);
   Desk desk;
   ApplyResult result = ReadDesk(backend, &desk);
+  if (const std::string refusal = backend.Memory().Refusal(); !refusal.empty()) {
+    WriteLine(err, refusal);
+  }
   PrintCurrentMode(TargetMode(desk), out);
   // Flushed before the change: the screen may go dark while it is made.
   WriteLine(out << "Target: " << width_px << "x" << height_px, "");
