@@ -72,7 +72,7 @@ TEST(LayoutMemoryFileTest, ReadsAndWritesOnlyPrivateFilesOfTheUsersOwn) {
     EXPECT_EQ(line.empty(), !*c.unkept) << line;
     EXPECT_EQ(line.find(*c.unkept ? "Pelmode: no layout memory is kept: " : ""), 0u) << line;
     EXPECT_NE(line.find(c.unkept), std::string::npos) << line;
-    const LayoutMemoryFile after("d");
+    LayoutMemoryFile after("d");
     struct stat info {};
     if (*c.unkept) {
       EXPECT_EQ(after.Refusal(), memory.Refusal());  // nothing renamed into place
