@@ -33,9 +33,11 @@ struct Opened {
 
 class Connection {
  public:
-  // Connects where WAYLAND_DISPLAY or WAYLAND_SOCKET names a compositor:
-  // wl_display_connect(NULL) alone would guess "wayland-0". A WAYLAND_SOCKET
-  // that names a standard stream or no socket is refused.
+  // Connects where WAYLAND_DISPLAY or WAYLAND_SOCKET names a compositor
+  // (wl_display_connect(NULL) alone would guess "wayland-0"), as libwayland
+  // would, but within the deadline, connect() included. A WAYLAND_SOCKET
+  // that is empty, names a standard stream or anything but a connected
+  // stream socket is refused.
   static Opened FromEnvironment();
   ~Connection();
   Connection(const Connection&) = delete;

@@ -12,7 +12,7 @@ std::optional<Client> Load() {
   if (library == nullptr) return std::nullopt;
   Client c;
   const bool found =
-      FindSymbol(library, "wl_display_connect", &c.display_connect) &&
+      FindSymbol(library, "wl_display_connect_to_fd", &c.display_connect_to_fd) &&
       FindSymbol(library, "wl_display_disconnect", &c.display_disconnect) &&
       FindSymbol(library, "wl_display_get_fd", &c.display_get_fd) &&
       FindSymbol(library, "wl_display_dispatch_pending", &c.display_dispatch_pending) &&

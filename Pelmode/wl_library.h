@@ -8,7 +8,7 @@
 namespace pelmode::wayland {
 
 struct Client {
-  decltype(&::wl_display_connect) display_connect;
+  decltype(&::wl_display_connect_to_fd) display_connect_to_fd;
   decltype(&::wl_display_disconnect) display_disconnect;
   decltype(&::wl_display_get_fd) display_get_fd;
   decltype(&::wl_display_dispatch_pending) display_dispatch_pending;
@@ -32,7 +32,7 @@ inline const Client& Wl() { return *LoadClient(); }
 
 }  // namespace pelmode::wayland
 
-#define wl_display_connect pelmode::wayland::Wl().display_connect
+#define wl_display_connect_to_fd pelmode::wayland::Wl().display_connect_to_fd
 #define wl_display_disconnect pelmode::wayland::Wl().display_disconnect
 #define wl_display_get_fd pelmode::wayland::Wl().display_get_fd
 #define wl_display_dispatch_pending pelmode::wayland::Wl().display_dispatch_pending

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/time.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "deadline.h"
@@ -87,7 +87,11 @@ void ShutDownConnecting(int) {
 
 // At the deadline shuts down the socket that xcb_connect is about to make:
 // the lowest free descriptor, as nothing else in this single-threaded
-// program opens one meanwhile. xcb then takes the connection as closed.
+// program opens one meanwhile. xcb then takes the connection as closed; a
+// connect() still waiting for room in the server's listen queue is
+// interrupted instead. The timer is Pelmode's own, on a real-time signal
+// unblocked for the wait alone: a caller's SIGALRM and its timer, and the
+// signal mask Pelmode was started with, are left as they were.
 class ConnectTimer {
  public:
   ConnectTimer() {
@@ -96,13 +100,8 @@ class ConnectTimer {
     close(next_fd);
     g_connecting_fd = next_fd;
     g_deadline_passed = 0;
-    struct sigaction action {};
-    action.sa_handler = ShutDownConnecting;
-    sigemptyset(&action.sa_mask);
-    if (sigaction(SIGALRM, &action, &previous_) != 0) return;
-    const itimerval timer{{0, 0}, {kAnswerTimeoutS, 0}};
-    armed_ = setitimer(ITIMER_REAL, &timer, nullptr) == 0;
-    if (!armed_) sigaction(SIGALRM, &previous_, nullptr);
+    armed_ = Arm();
+    if (!armed_) Stop();
   }
   ~ConnectTimer() { Stop(); }
   ConnectTimer(const ConnectTimer&) = delete;
@@ -112,16 +111,39 @@ class ConnectTimer {
 
   // Whether the deadline passed before the timer stopped.
   bool Stop() {
-    if (!armed_) return false;
-    const itimerval off{};
-    setitimer(ITIMER_REAL, &off, nullptr);
-    sigaction(SIGALRM, &previous_, nullptr);
-    armed_ = false;
-    return g_deadline_passed != 0;
+    if (timer_made_) timer_delete(timer_);  // no signal comes after this
+    if (mask_set_) pthread_sigmask(SIG_SETMASK, &previous_mask_, nullptr);
+    if (handler_set_) sigaction(signal_, &previous_action_, nullptr);
+    const bool passed = armed_ && g_deadline_passed != 0;
+    timer_made_ = mask_set_ = handler_set_ = armed_ = false;
+    return passed;
   }
 
  private:
-  struct sigaction previous_ {};
+  bool Arm() {
+    struct sigaction action {};
+    action.sa_handler = ShutDownConnecting;
+    sigemptyset(&action.sa_mask);
+    handler_set_ = sigaction(signal_, &action, &previous_action_) == 0;
+    sigevent event{};
+    event.sigev_notify = SIGEV_SIGNAL;
+    event.sigev_signo = signal_;
+    timer_made_ = handler_set_ && timer_create(CLOCK_MONOTONIC, &event, &timer_) == 0;
+    sigset_t own;
+    sigemptyset(&own);
+    sigaddset(&own, signal_);
+    mask_set_ = timer_made_ && pthread_sigmask(SIG_UNBLOCK, &own, &previous_mask_) == 0;
+    const itimerspec once{{0, 0}, {kAnswerTimeoutS, 0}};
+    return mask_set_ && timer_settime(timer_, 0, &once, nullptr) == 0;
+  }
+
+  const int signal_ = SIGRTMIN;
+  struct sigaction previous_action_ {};
+  sigset_t previous_mask_{};
+  timer_t timer_{};
+  bool handler_set_ = false;
+  bool mask_set_ = false;
+  bool timer_made_ = false;
   bool armed_ = false;
 };
 

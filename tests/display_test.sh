@@ -485,40 +485,81 @@ without_display() {
   export DISPLAY=$saved
 }
 
-# silent_socket PATH: a socket that takes connections and never answers;
-# SILENT_PID is its process.
+# silent_socket PATH [FULL]: a socket that takes connections and never
+# answers, with its listen queue full where FULL is given, as a stopped
+# compositor's fills up; SILENT_PIDS gets its process.
 silent_socket() {
-  rm -f "$1"
+  rm -f "$1" "$1.ready"
   python3 -c 'import socket, sys, time
-s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(8); time.sleep(600)' "$1" &
-  SILENT_PID=$!
-  for _ in $(seq 100); do [[ -S $1 ]] && return 0; sleep 0.1; done
+full = len(sys.argv) > 2
+s = socket.socket(socket.AF_UNIX); s.bind(sys.argv[1]); s.listen(0 if full else 8)
+if full: c = socket.socket(socket.AF_UNIX); c.connect(sys.argv[1])
+open(sys.argv[1] + ".ready", "w").close(); time.sleep(600)' "$@" &
+  SILENT_PIDS+=($!)
+  for _ in $(seq 100); do [[ -e $1.ready ]] && return 0; sleep 0.1; done
   return 1
 }
 
-# run_timed NAME LIMIT ARGS...: runs Pelmode and reports a run longer than
-# LIMIT seconds.
+# Runs the command after SETUP as a caller may leave it: SIGALRM blocked
+# ("sigalrm-blocked"), a SIGALRM timer of 2 s running ("timer"), or
+# WAYLAND_SOCKET empty ("empty") or naming a listening Unix socket
+# ("listening") or a UDP one ("udp").
+AS_CALLER='import os, signal, socket, sys
+setup, command = sys.argv[1], sys.argv[2:]
+if setup == "sigalrm-blocked": signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGALRM])
+if setup == "timer": signal.setitimer(signal.ITIMER_REAL, 2)
+if setup == "empty": os.environ["WAYLAND_SOCKET"] = ""
+if setup == "listening": s = socket.socket(socket.AF_UNIX); s.bind(""); s.listen(); os.dup2(s.fileno(), 5)
+if setup == "udp": s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); os.dup2(s.fileno(), 5)
+if setup in ("listening", "udp"): os.environ["WAYLAND_SOCKET"] = "5"
+os.execvp(command[0], command)'
+
+# run_timed NAME WAITS ARGS...: runs Pelmode, after the setup CALLER names
+# if any, and reports a run that did not wait for the deadline (at least all
+# of it but 1 s, at most 4 s more) where WAITS is "deadline", or that waited
+# for most of it where WAITS is "none". A run is cut short at three deadlines.
 run_timed() {
-  local start=$SECONDS
+  local wrapper=(timeout $((3 * ANSWER_TIMEOUT_S)))
+  [[ -n ${CALLER:-} ]] && wrapper+=(python3 -c "$AS_CALLER" "$CALLER")
+  local PELMODE=("${wrapper[@]}" "${PELMODE[@]}") start=${EPOCHREALTIME//[.,]/} took_ms
   run_pelmode "${@:3}"
-  report "$1: ends within $2 s" "$( ((SECONDS - start <= $2)) || echo "took $((SECONDS - start)) s")"
+  took_ms=$(((${EPOCHREALTIME//[.,]/} - start) / 1000))
+  local least_ms=$(((ANSWER_TIMEOUT_S - 1) * 1000)) most_ms=$(((ANSWER_TIMEOUT_S + 4) * 1000))
+  [[ $2 == none ]] && most_ms=$least_ms least_ms=0
+  report "$1: waits $2" "$( ((least_ms <= took_ms && took_ms <= most_ms)) || echo "took $took_ms ms")"
 }
 
 # Servers, compositors and buses that stop answering: each run ends by itself
 # within the deadline, naming what did not answer.
 test_deadlines() {
   private_session "$WORK/deadlines" || return 1
-  local silent=$XDG_RUNTIME_DIR/silent limit=$((ANSWER_TIMEOUT_S + 4)) after="did not answer within $ANSWER_TIMEOUT_S s"
-  silent_socket "$silent" || return 1
+  local silent=$XDG_RUNTIME_DIR/silent after="did not answer within $ANSWER_TIMEOUT_S s" held setup cause
+  SILENT_PIDS=()
+  silent_socket "$silent" && silent_socket "$XDG_RUNTIME_DIR/full" full || return 1
   start_xvfb "$WORK/deadlines/x" -listen tcp || return 1
-  WAYLAND_DISPLAY=silent without_display run_timed "a silent compositor" $limit 800 600
-  expect "a silent compositor, no DISPLAY" 1 unknown 800x600 \
-    "the Wayland display \"silent\" $after, and DISPLAY is not set"
-  WAYLAND_DISPLAY=silent run_timed "a silent compositor beside X" $limit 1280 1024
+  WAYLAND_DISPLAY=full without_display run_timed "a compositor with its listen queue full" deadline 800 600
+  expect "a compositor with its listen queue full" 1 unknown 800x600 \
+    "the Wayland display \"full\" $after, and DISPLAY is not set"
+  WAYLAND_DISPLAY=silent run_timed "a silent compositor beside X" deadline 1280 1024
   NOTICE="Pelmode: the Wayland display \"silent\" $after; using DISPLAY instead." \
     expect "a silent compositor beside X: said, then X11" 0 '1280x1024    0Hz' 1280x1024 ""
-  DBUS_SESSION_BUS_ADDRESS=unix:path=$silent without_display run_timed "a silent bus" $limit 800 600
+  DBUS_SESSION_BUS_ADDRESS=unix:path=$silent without_display run_timed "a silent bus" deadline 800 600
   expect "a silent bus, nothing else named" 1 unknown 800x600 "the session bus $after"
+  # WAYLAND_SOCKET as libwayland could not use it: refused at once, DISPLAY or not.
+  while IFS='|' read -r setup cause; do
+    CALLER=$setup run_timed "WAYLAND_SOCKET $setup" none 800 600
+    expect "WAYLAND_SOCKET $setup: refused" 1 unknown 800x600 "$cause"
+  done <<'ROWS'
+empty|WAYLAND_SOCKET is set but empty
+listening|WAYLAND_SOCKET ("5") names a listening socket, not a connection to a compositor
+udp|WAYLAND_SOCKET ("5") names a datagram socket, not a connection to a compositor
+ROWS
+  # A caller's timer is left running through the connection and the key wait.
+  rm -f "$WORK/keys" && mkfifo "$WORK/keys" && exec {held}<>"$WORK/keys"
+  timeout $((3 * ANSWER_TIMEOUT_S)) python3 -c "$AS_CALLER" timer "${PELMODE[@]}" 1280 1024 \
+    <"$WORK/keys" >"$WORK/out" 2>"$WORK/err"
+  STATUS=$? && exec {held}>&-
+  report "a caller's SIGALRM timer ends the key wait" "$(status_is $((128 + 14)))"
   # With DISPLAY set the bus is not asked, nor libsystemd or libwayland loaded.
   DBUS_SESSION_BUS_ADDRESS=unix:path=$silent LD_DEBUG=files run_pelmode 1280 1024
   report "X11 beside a silent bus: done at once, without libsystemd or libwayland" \
@@ -534,12 +575,12 @@ test_deadlines() {
   expect "an X server stopped at the change" 1 '1280x1024    0Hz' 1024x768 \
     "the display server \"$DISPLAY\" $after; the change may still be made"
   kill -STOP "$XSERVER_PID"
-  run_timed "a stopped X server" $limit 800 600
-  expect "a stopped X server" 1 unknown 800x600 "the display server \"$DISPLAY\" $after"
-  DISPLAY=localhost$DISPLAY run_timed "a stopped X server over TCP" $limit 800 600
+  CALLER=sigalrm-blocked run_timed "a stopped X server, SIGALRM blocked" deadline 800 600
+  expect "a stopped X server, SIGALRM blocked" 1 unknown 800x600 "the display server \"$DISPLAY\" $after"
+  DISPLAY=localhost$DISPLAY run_timed "a stopped X server over TCP" deadline 800 600
   expect "a stopped X server over TCP" 1 unknown 800x600 "the display server \"localhost$DISPLAY\" $after"
   kill -CONT "$XSERVER_PID"
-  stop "$SILENT_PID" "$BUS_PID"
+  stop "${SILENT_PIDS[@]}" "$BUS_PID"
   xserver_stop
 }
 
