@@ -31,17 +31,23 @@ struct Desktop {
   }
 };
 
-// Each area's unit, kNone for an empty one, which is no unit and stays.
-std::vector<std::size_t> UnitsOf(const std::vector<Area>& areas, std::vector<Box>& boxes) {
-  std::vector<std::size_t> unit_of(areas.size(), kNone);
+// The areas as units, and each area's unit: kNone for an empty one, which
+// is no unit and stays.
+struct Units {
+  std::vector<Box> boxes;
+  std::vector<std::size_t> of_area;
+};
+
+Units UnitsOf(const std::vector<Area>& areas) {
+  Units units{{}, std::vector<std::size_t>(areas.size(), kNone)};
   for (std::size_t i = 0; i < areas.size(); ++i) {
     if (IsEmpty(areas[i])) continue;
     const Box box = BoxOf(areas[i]);
-    const auto same = std::find(boxes.begin(), boxes.end(), box);
-    unit_of[i] = std::size_t(same - boxes.begin());
-    if (same == boxes.end()) boxes.push_back(box);
+    const auto same = std::find(units.boxes.begin(), units.boxes.end(), box);
+    units.of_area[i] = std::size_t(same - units.boxes.begin());
+    if (same == units.boxes.end()) units.boxes.push_back(box);
   }
-  return unit_of;
+  return units;
 }
 
 Desktop Resized(const std::vector<Box>& boxes, std::size_t changed, std::uint32_t width_px,
@@ -52,8 +58,7 @@ Desktop Resized(const std::vector<Box>& boxes, std::size_t changed, std::uint32_
   d.moved.assign(boxes.size(), 0);
   d.changed = changed;
   d.old_box = boxes[changed];
-  d.new_box = {d.old_box.left, d.old_box.top, d.old_box.left + width_px,
-               d.old_box.top + height_px};
+  d.new_box = {d.old_box.left, d.old_box.top, d.old_box.left + width_px, d.old_box.top + height_px};
   d.after[changed] = d.new_box;
   return d;
 }
@@ -94,6 +99,7 @@ Shift ShorterWayOut(const Box& box, const Box& obstacle, Shift direction) {
   return {0, dy};
 }
 
+// Whether unit `i`, at `box`, overlaps unit `j` where they did not.
 bool NewOverlap(const Desktop& d, std::size_t i, const Box& box, std::size_t j) {
   return j != i && Overlap(box, d.after[j]) && !Overlap(d.before[i], d.before[j]);
 }
@@ -104,8 +110,12 @@ Shift PushDirection(const Desktop& d, std::size_t mover, std::size_t other) {
   const Box& from = mover == d.changed ? d.old_box : d.before[mover];
   const Box& box = d.before[other];
   const Shift direction = Direction(d, mover);
-  const Shift beyond = {box.left >= from.right ? 1 : box.right <= from.left ? -1 : 0,
-                        box.top >= from.bottom ? 1 : box.bottom <= from.top ? -1 : 0};
+  const Shift beyond = {box.left >= from.right   ? 1
+                        : box.right <= from.left ? -1
+                                                 : 0,
+                        box.top >= from.bottom   ? 1
+                        : box.bottom <= from.top ? -1
+                                                 : 0};
   Shift push = {beyond.dx == direction.dx ? direction.dx : 0,
                 beyond.dy == direction.dy ? direction.dy : 0};
   if (push == Shift{}) push = {direction.dx > 0 ? 1 : 0, direction.dy > 0 ? 1 : 0};
@@ -183,8 +193,12 @@ std::optional<Shift> SideOf(const Desktop& d, std::size_t i) {
   const Box& box = d.before[i];
   const Box& o = d.old_box;
   if (!Joined(box, o) || Overlap(box, o)) return std::nullopt;
-  return Shift{box.left == o.right ? 1 : box.right == o.left ? -1 : 0,
-               box.top == o.bottom ? 1 : box.bottom == o.top ? -1 : 0};
+  return Shift{box.left == o.right   ? 1
+               : box.right == o.left ? -1
+                                     : 0,
+               box.top == o.bottom   ? 1
+               : box.bottom == o.top ? -1
+                                     : 0};
 }
 
 // The places back on the side it shared with the changed unit: across,
@@ -296,7 +310,8 @@ std::optional<std::pair<Box, std::size_t>> FirstOverlap(const Desktop& d, const 
 Shift StopShort(const Desktop& d, const Group& group) {
   Shift by = group.by;
   for (auto hit = FirstOverlap(d, group, by); hit; hit = FirstOverlap(d, group, by)) {
-    const Shift back = ShorterWayOut(hit->first, d.after[hit->second], {-Sign(by.dx), -Sign(by.dy)});
+    const Shift back =
+        ShorterWayOut(hit->first, d.after[hit->second], {-Sign(by.dx), -Sign(by.dy)});
     const Shift cut = {by.dx + back.dx, by.dy + back.dy};
     if (Sign(cut.dx) * Sign(by.dx) < 0 || Sign(cut.dy) * Sign(by.dy) < 0) return by;
     by = cut;
@@ -340,8 +355,8 @@ std::optional<Group> MoveBack(const Desktop& d, const Split& split, std::size_t 
   for (const bool alone : {true, false}) {
     Group group = GroupOf(d, split, i, shift, alone);
     group.by = StopShort(d, group);
-    const bool on_its_side = !along_its_side || !StaysOnItsSide(d, i) ||
-                             Joined(Moved(d.after[i], group.by), d.new_box);
+    const bool on_its_side =
+        !along_its_side || !StaysOnItsSide(d, i) || Joined(Moved(d.after[i], group.by), d.new_box);
     if (on_its_side && Rejoins(d, split, group, group.by)) return group;
   }
   return std::nullopt;
@@ -441,8 +456,8 @@ void KeepOrigin(Desktop& d) {
   for (std::size_t i = 0; i < d.Size(); ++i) {
     old_start = {std::min(old_start.left, d.before[i].left),
                  std::min(old_start.top, d.before[i].top), 0, 0};
-    new_start = {std::min(new_start.left, d.after[i].left),
-                 std::min(new_start.top, d.after[i].top), 0, 0};
+    new_start = {std::min(new_start.left, d.after[i].left), std::min(new_start.top, d.after[i].top),
+                 0, 0};
   }
   for (Box& box : d.after) box = Moved(box, Between(new_start, old_start));
 }
@@ -468,13 +483,12 @@ std::optional<Area> AreaOf(const Box& box) {
 
 }  // namespace
 
-std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas,
-                                               std::size_t changed, std::uint32_t width_px,
-                                               std::uint32_t height_px) {
-  std::vector<Box> boxes;
-  const std::vector<std::size_t> unit_of = UnitsOf(areas, boxes);
-  if (unit_of.at(changed) == kNone) return areas;
-  Desktop d = Resized(boxes, unit_of[changed], width_px, height_px);
+std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas, std::size_t changed,
+                                               std::uint32_t width_px, std::uint32_t height_px) {
+  const Units units = UnitsOf(areas);
+  const std::size_t changed_unit = units.of_area.at(changed);
+  if (changed_unit == kNone) return areas;
+  Desktop d = Resized(units.boxes, changed_unit, width_px, height_px);
   FollowAlignedEdges(d);
   SeparateOverlaps(d);
   RejoinDetached(d);
@@ -482,8 +496,8 @@ std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas,
   if (!StaysWhole(d)) return std::nullopt;
   std::vector<Area> result = areas;
   for (std::size_t i = 0; i < areas.size(); ++i) {
-    if (unit_of[i] == kNone) continue;
-    const std::optional<Area> area = AreaOf(d.after[unit_of[i]]);
+    if (units.of_area[i] == kNone) continue;
+    const std::optional<Area> area = AreaOf(d.after[units.of_area[i]]);
     if (!area) return std::nullopt;
     result[i] = *area;
   }
