@@ -137,7 +137,7 @@ TEST(ScreenLayoutTest, DesktopsAndTheirMirrorImages) {
       {"above, touching what the change takes away", "1920x1080+0+600 800x600+1920+600 800x600+1664+0", 0, k800, "800x600+0+600 800x600+800+600 800x600+544+0", "h", false},
       {"growing: corner to corner, held by another", "800x600+256+600 800x600+256+0 800x600+1056+0", 0, {1280, 1024}, "1280x1024+256+600 800x600+256+0 800x600+1056+0", "v", true},
       {"below, stays below rather than under the left one", "1280x1024+1024+0 1024x768+0+197 800x600+919+1024", 0, k1024, "1024x768+1024+0 1024x768+0+197 800x600+1024+768", "", false},
-      {"right, no room left on its side: under the one there", "1920x1200+0+0 1280x1090+1920+0 1280x1024+1920+1100", 0, {1920, 1080}, "1920x1080+0+0 1280x1090+1920+0 1280x1024+1920+1090", "h", false},
+      {"right, no room left on its side: under the one there", "1920x1200+1280+0 1280x1090+3200+0 1280x1024+3200+1100 1280x1500+0+0", 0, {1920, 1080}, "1920x1080+1280+0 1280x1090+3200+0 1280x1024+3200+1090 1280x1500+0+0", "", false},
       {"no way back: the rest beside the changed one's piece", "2560x1440+0+0 1024x768+2560+118 800x600+2560-600 1280x1024+3584-300", 0, k800, "800x600+0-600 1024x768+800-482 800x600+1824-482 1280x1024+2624-482", "", false},
       {"growing into one hung from above", "800x600+100+100 2000x100+0+0 500x500+1000+100", 0, k1024, "1024x768+100+100 2000x100+0+0 500x500+1124+100", "", false},
       {"beyond the coordinate range", "1000x1000+2147482000+0 500x500+2147483000+0", 0, {2000, 1000}, "", "", false},
