@@ -44,20 +44,14 @@ inline bool Overlap(const Box& a, const Box& b) {
   return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
-inline bool RowsMeet(const Box& a, const Box& b) { return a.top <= b.bottom && b.top <= a.bottom; }
-
-inline bool ColumnsMeet(const Box& a, const Box& b) {
-  return a.left <= b.right && b.left <= a.right;
-}
-
-// The outlines meet: an overlap, a shared stretch of border or a corner.
-inline bool Meet(const Box& a, const Box& b) { return RowsMeet(a, b) && ColumnsMeet(a, b); }
-
-// A stretch of border in common (or an overlap): the pointer can cross.
+// Joined: a stretch of border in common, or an overlap; never a corner
+// alone. The pointer crosses only where two areas are joined.
 inline bool Joined(const Box& a, const Box& b) {
   const bool columns_overlap = a.left < b.right && b.left < a.right;
   const bool rows_overlap = a.top < b.bottom && b.top < a.bottom;
-  return Meet(a, b) && (columns_overlap || rows_overlap);
+  const bool columns_touch = a.left <= b.right && b.left <= a.right;
+  const bool rows_touch = a.top <= b.bottom && b.top <= a.bottom;
+  return (columns_overlap && rows_touch) || (rows_overlap && columns_touch);
 }
 
 inline Coord Magnitude(Coord value) { return value < 0 ? -value : value; }

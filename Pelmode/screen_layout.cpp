@@ -10,17 +10,20 @@ namespace {
 
 using namespace layout;
 
+constexpr std::size_t kNone = std::size_t(-1);
+
+// The layout as units: areas with the same place and size (mirrors) are one
+// unit, so they move as one.
 struct Desktop {
   std::vector<Box> before;
   std::vector<Box> after;
-  std::vector<bool> active;
-  std::vector<bool> resized;  // the changed area and its mirrors
-  std::vector<int> moved;     // 0, else the order in which it moved
+  std::vector<int> moved;  // 0, else the order in which it last moved
+  std::size_t changed = 0;
   int moves = 0;
   Box old_box;
   Box new_box;
 
-  bool Movable(std::size_t i) const { return active[i] && !resized[i]; }
+  std::size_t Size() const { return before.size(); }
   Shift ShiftOf(std::size_t i) const { return Between(before[i], after[i]); }
   void Move(std::size_t i, Shift shift) {
     after[i] = Moved(before[i], shift);
@@ -28,32 +31,45 @@ struct Desktop {
   }
 };
 
-Desktop Resized(const std::vector<Area>& areas, std::size_t changed, std::uint32_t width_px,
+// The areas as units, and each area's unit: kNone for an empty one, which
+// is no unit and stays.
+struct Units {
+  std::vector<Box> boxes;
+  std::vector<std::size_t> of_area;
+};
+
+Units UnitsOf(const std::vector<Area>& areas) {
+  Units units{{}, std::vector<std::size_t>(areas.size(), kNone)};
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    if (IsEmpty(areas[i])) continue;
+    const Box box = BoxOf(areas[i]);
+    const auto same = std::find(units.boxes.begin(), units.boxes.end(), box);
+    units.of_area[i] = std::size_t(same - units.boxes.begin());
+    if (same == units.boxes.end()) units.boxes.push_back(box);
+  }
+  return units;
+}
+
+Desktop Resized(const std::vector<Box>& boxes, std::size_t changed, std::uint32_t width_px,
                 std::uint32_t height_px) {
   Desktop d;
-  for (const Area& area : areas) {
-    d.before.push_back(BoxOf(area));
-    d.active.push_back(!IsEmpty(area));
-  }
-  d.old_box = d.before.at(changed);
-  d.new_box = {d.old_box.left, d.old_box.top, d.old_box.left + width_px,
-               d.old_box.top + height_px};
-  d.after = d.before;
-  d.moved.assign(areas.size(), 0);
-  for (std::size_t i = 0; i < areas.size(); ++i) {
-    d.resized.push_back(d.active[i] && (i == changed || d.before[i] == d.old_box));
-    if (d.resized[i]) d.after[i] = d.new_box;
-  }
+  d.before = boxes;
+  d.after = boxes;
+  d.moved.assign(boxes.size(), 0);
+  d.changed = changed;
+  d.old_box = boxes[changed];
+  d.new_box = {d.old_box.left, d.old_box.top, d.old_box.left + width_px, d.old_box.top + height_px};
+  d.after[changed] = d.new_box;
   return d;
 }
 
-// Step 2: a right or bottom edge lined up with the changed area's moves
+// Step 2: a right or bottom edge lined up with the changed unit's moves
 // with it, unless the opposite edge is lined up with an edge that stays.
 void FollowAlignedEdges(Desktop& d) {
   const Box& o = d.old_box;
-  for (std::size_t i = 0; i < d.before.size(); ++i) {
+  for (std::size_t i = 0; i < d.Size(); ++i) {
     const Box& box = d.before[i];
-    if (!d.Movable(i) || !Meet(box, o)) continue;
+    if (i == d.changed || !Joined(box, o)) continue;
     Shift shift;
     if (box.right == o.right && box.left != o.left) shift.dx = d.new_box.right - o.right;
     if (box.bottom == o.bottom && box.top != o.top) shift.dy = d.new_box.bottom - o.bottom;
@@ -63,9 +79,9 @@ void FollowAlignedEdges(Desktop& d) {
 
 Coord Sign(Coord value) { return (value > 0) - (value < 0); }
 
-// Which way an area went: growth for the changed one, else its move.
+// Which way a unit went: growth for the changed one, else its move.
 Shift Direction(const Desktop& d, std::size_t i) {
-  if (d.resized[i]) {
+  if (i == d.changed) {
     return {Sign(d.new_box.right - d.old_box.right), Sign(d.new_box.bottom - d.old_box.bottom)};
   }
   const Shift shift = d.ShiftOf(i);
@@ -83,32 +99,23 @@ Shift ShorterWayOut(const Box& box, const Box& obstacle, Shift direction) {
   return {0, dy};
 }
 
-// Cuts a move toward the changed area short, the shorter way back, until
-// the area overlaps nothing it did not; the move never turns around.
-Shift StopShort(const Desktop& d, std::size_t i, Shift shift) {
-  for (std::size_t j = 0; j < d.before.size(); ++j) {
-    const Box box = Moved(d.before[i], shift);
-    if (j == i || !d.active[j] || !Overlap(box, d.after[j]) ||
-        Overlap(d.before[i], d.before[j])) {
-      continue;
-    }
-    const Shift back = ShorterWayOut(box, d.after[j], {-Sign(shift.dx), -Sign(shift.dy)});
-    const Shift cut = {shift.dx + back.dx, shift.dy + back.dy};
-    if (Sign(cut.dx) * Sign(shift.dx) < 0 || Sign(cut.dy) * Sign(shift.dy) < 0) return shift;
-    shift = cut;
-    j = std::size_t(-1);  // look again from the first
-  }
-  return shift;
+// Whether unit `i`, at `box`, overlaps unit `j` where they did not.
+bool NewOverlap(const Desktop& d, std::size_t i, const Box& box, std::size_t j) {
+  return j != i && Overlap(box, d.after[j]) && !Overlap(d.before[i], d.before[j]);
 }
 
 // The way `other` is pushed by `mover`: away from the side it lay on, else
 // the shorter way the mover went.
 Shift PushDirection(const Desktop& d, std::size_t mover, std::size_t other) {
-  const Box& from = d.resized[mover] ? d.old_box : d.before[mover];
+  const Box& from = mover == d.changed ? d.old_box : d.before[mover];
   const Box& box = d.before[other];
   const Shift direction = Direction(d, mover);
-  const Shift beyond = {box.left >= from.right ? 1 : box.right <= from.left ? -1 : 0,
-                        box.top >= from.bottom ? 1 : box.bottom <= from.top ? -1 : 0};
+  const Shift beyond = {box.left >= from.right   ? 1
+                        : box.right <= from.left ? -1
+                                                 : 0,
+                        box.top >= from.bottom   ? 1
+                        : box.bottom <= from.top ? -1
+                                                 : 0};
   Shift push = {beyond.dx == direction.dx ? direction.dx : 0,
                 beyond.dy == direction.dy ? direction.dy : 0};
   if (push == Shift{}) push = {direction.dx > 0 ? 1 : 0, direction.dy > 0 ? 1 : 0};
@@ -116,10 +123,10 @@ Shift PushDirection(const Desktop& d, std::size_t mover, std::size_t other) {
 }
 
 // Step 3 for one new overlap: `mover` went into `other`. A move toward the
-// changed area is cut short; growth and moves away from it push.
+// changed unit is cut short; growth and moves away from it push.
 void Separate(Desktop& d, std::size_t mover, std::size_t other) {
   const Shift direction = Direction(d, mover);
-  if (!d.resized[mover] && (direction.dx < 0 || direction.dy < 0)) {
+  if (mover != d.changed && (direction.dx < 0 || direction.dy < 0)) {
     const Shift shift = d.ShiftOf(mover);
     const Shift back = ShorterWayOut(d.after[mover], d.after[other],
                                      {direction.dx < 0 ? 1 : 0, direction.dy < 0 ? 1 : 0});
@@ -131,24 +138,19 @@ void Separate(Desktop& d, std::size_t mover, std::size_t other) {
   d.Move(other, {shift.dx + out.dx, shift.dy + out.dy});
 }
 
-bool NewOverlap(const Desktop& d, std::size_t i, std::size_t j) {
-  return d.active[i] && d.active[j] && Overlap(d.after[i], d.after[j]) &&
-         !Overlap(d.before[i], d.before[j]);
-}
-
 // The later of the two to grow or move, which went into the other.
 std::size_t Mover(const Desktop& d, std::size_t i, std::size_t j) {
-  if (d.resized[i] != d.resized[j]) return d.resized[i] ? i : j;
+  if (i == d.changed || j == d.changed) return d.changed;
   return d.moved[i] >= d.moved[j] ? i : j;
 }
 
 void SeparateOverlaps(Desktop& d) {
-  const std::size_t n = d.before.size();
+  const std::size_t n = d.Size();
   for (std::size_t round = 0; round < 4 * n * n; ++round) {
     bool found = false;
     for (std::size_t i = 0; i < n && !found; ++i) {
       for (std::size_t j = i + 1; j < n && !found; ++j) {
-        if (!NewOverlap(d, i, j) || (d.resized[i] && d.resized[j])) continue;
+        if (!NewOverlap(d, i, d.after[i], j)) continue;
         const std::size_t mover = Mover(d, i, j);
         Separate(d, mover, mover == i ? j : i);
         found = true;
@@ -158,117 +160,292 @@ void SeparateOverlaps(Desktop& d) {
   }
 }
 
-// The areas that touch the changed one, directly or through others.
-std::vector<bool> JoinedToChanged(const Desktop& d, const std::vector<Box>& boxes) {
-  const std::size_t n = boxes.size();
-  std::vector<bool> joined(n, false);
-  std::vector<std::size_t> reached;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (d.resized[i]) joined[i] = true, reached.push_back(i);
-  }
-  for (std::size_t next = 0; next < reached.size(); ++next) {
-    for (std::size_t i = 0; i < n; ++i) {
-      if (d.active[i] && !joined[i] && Meet(boxes[reached[next]], boxes[i])) {
-        joined[i] = true;
-        reached.push_back(i);
+// Each unit's piece, named by its first unit: the units joined to it,
+// directly or through others.
+std::vector<std::size_t> Pieces(const std::vector<Box>& boxes) {
+  std::vector<std::size_t> piece(boxes.size(), kNone);
+  for (std::size_t first = 0; first < boxes.size(); ++first) {
+    if (piece[first] != kNone) continue;
+    std::vector<std::size_t> reached = {first};
+    piece[first] = first;
+    for (std::size_t next = 0; next < reached.size(); ++next) {
+      for (std::size_t i = 0; i < boxes.size(); ++i) {
+        if (piece[i] == kNone && Joined(boxes[reached[next]], boxes[i])) {
+          piece[i] = first;
+          reached.push_back(i);
+        }
       }
     }
   }
-  return joined;
+  return piece;
 }
 
-// The least move along one axis that makes a stretch of `low`..`high`,
-// lying past `n_high`, share as much border with `n_low`..`n_high` as the
-// shorter of the two allows.
-Coord Level(Coord low, Coord high, Coord n_low, Coord n_high) {
-  if (low < n_high) return 0;
-  return high - low <= n_high - n_low ? n_high - high : n_low - low;
+std::size_t CountPieces(const std::vector<Box>& boxes) {
+  const std::vector<std::size_t> piece = Pieces(boxes);
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < piece.size(); ++i) count += piece[i] == i;
+  return count;
 }
 
-// Step 4's first way: follow the right or bottom edge the area sat on, and
-// come level where the change left the area past the changed one's end.
-std::optional<Shift> FollowEdgeSatOn(const Desktop& d, std::size_t i) {
+// The side of the changed unit that a unit shared border with: dx 1 right,
+// -1 left, dy 1 below, -1 above; none for an overlap or no shared border.
+std::optional<Shift> SideOf(const Desktop& d, std::size_t i) {
+  const Box& box = d.before[i];
+  const Box& o = d.old_box;
+  if (!Joined(box, o) || Overlap(box, o)) return std::nullopt;
+  return Shift{box.left == o.right   ? 1
+               : box.right == o.left ? -1
+                                     : 0,
+               box.top == o.bottom   ? 1
+               : box.bottom == o.top ? -1
+                                     : 0};
+}
+
+// The places back on the side it shared with the changed unit: across,
+// where that side's edge is now; along it, as it is or with either end
+// lined up with the side's, wherever it shares a stretch of that side.
+std::vector<Shift> OnItsSide(const Desktop& d, std::size_t i) {
+  const std::optional<Shift> side = SideOf(d, i);
+  if (!side) return {};
+  const Box& o = d.old_box;
+  const Box& n = d.new_box;
+  Shift shift = d.ShiftOf(i);
+  if (side->dx != 0) shift.dx = side->dx > 0 ? n.right - o.right : 0;
+  if (side->dy != 0) shift.dy = side->dy > 0 ? n.bottom - o.bottom : 0;
+  const Box at = Moved(d.before[i], shift);
+  std::vector<Shift> places = {shift, shift, shift};
+  if (side->dx != 0) {
+    places[1].dy += n.top - at.top;
+    places[2].dy += n.bottom - at.bottom;
+  } else {
+    places[1].dx += n.left - at.left;
+    places[2].dx += n.right - at.right;
+  }
+  std::erase_if(places, [&](Shift place) { return !Joined(Moved(d.before[i], place), n); });
+  return places;
+}
+
+// Step 4's first way: a unit on the right or bottom side follows that
+// edge when it moved.
+std::vector<Shift> FollowEdgeSatOn(const Desktop& d, std::size_t i) {
+  const std::optional<Shift> side = SideOf(d, i);
+  const bool edge_moved = side && ((side->dx > 0 && d.new_box.right != d.old_box.right) ||
+                                   (side->dy > 0 && d.new_box.bottom != d.old_box.bottom));
+  return edge_moved ? OnItsSide(d, i) : std::vector<Shift>{};
+}
+
+// A broken piece of the old layout: the pieces now, the one its anchor is
+// in, and the units away from it.
+struct Split {
+  std::vector<std::size_t> piece_after;
+  std::size_t home = 0;
+  std::vector<bool> detached;
+};
+
+// What a piece holds on to: the changed unit, else its first unit that has
+// not moved, else its first.
+std::size_t Anchor(const Desktop& d, const std::vector<std::size_t>& piece_before,
+                   std::size_t piece) {
+  if (piece_before[d.changed] == piece) return d.changed;
+  for (std::size_t i = piece; i < d.Size(); ++i) {
+    if (piece_before[i] == piece && !d.moved[i]) return i;
+  }
+  return piece;
+}
+
+// The first piece of the old layout that the moves broke, the changed
+// unit's piece first.
+std::optional<Split> FindSplit(const Desktop& d, const std::vector<std::size_t>& piece_before) {
+  Split split{Pieces(d.after), 0, std::vector<bool>(d.Size())};
+  std::vector<std::size_t> order = {piece_before[d.changed]};
+  for (std::size_t i = 0; i < d.Size(); ++i) {
+    if (piece_before[i] == i) order.push_back(i);
+  }
+  for (const std::size_t piece : order) {
+    split.home = split.piece_after[Anchor(d, piece_before, piece)];
+    bool broken = false;
+    for (std::size_t i = 0; i < d.Size(); ++i) {
+      split.detached[i] = piece_before[i] == piece && split.piece_after[i] != split.home;
+      broken = broken || split.detached[i];
+    }
+    if (broken) return split;
+  }
+  return std::nullopt;
+}
+
+// A detached unit and the units joined to it now, which move as one.
+struct Group {
+  std::vector<bool> member;
+  Shift by;
+};
+
+// The unit alone, or with the units joined to it now, moved so that the
+// unit's shift becomes `shift`.
+Group GroupOf(const Desktop& d, const Split& split, std::size_t i, Shift shift, bool alone) {
+  Group group{std::vector<bool>(d.Size()), {}};
+  for (std::size_t j = 0; j < d.Size(); ++j) {
+    group.member[j] = j == i || (!alone && split.piece_after[j] == split.piece_after[i]);
+  }
+  const Shift now = d.ShiftOf(i);
+  group.by = {shift.dx - now.dx, shift.dy - now.dy};
+  return group;
+}
+
+// The group's first new overlap when moved by `by`: the member's new box and
+// the unit it runs into.
+std::optional<std::pair<Box, std::size_t>> FirstOverlap(const Desktop& d, const Group& group,
+                                                        Shift by) {
+  for (std::size_t g = 0; g < d.Size(); ++g) {
+    if (!group.member[g]) continue;
+    const Box box = Moved(d.after[g], by);
+    for (std::size_t j = 0; j < d.Size(); ++j) {
+      if (!group.member[j] && NewOverlap(d, g, box, j)) return std::make_pair(box, j);
+    }
+  }
+  return std::nullopt;
+}
+
+// Cuts a group's move short, the shorter way back, until it overlaps
+// nothing it did not; the move never turns around.
+Shift StopShort(const Desktop& d, const Group& group) {
+  Shift by = group.by;
+  for (auto hit = FirstOverlap(d, group, by); hit; hit = FirstOverlap(d, group, by)) {
+    const Shift back =
+        ShorterWayOut(hit->first, d.after[hit->second], {-Sign(by.dx), -Sign(by.dy)});
+    const Shift cut = {by.dx + back.dx, by.dy + back.dy};
+    if (Sign(cut.dx) * Sign(by.dx) < 0 || Sign(cut.dy) * Sign(by.dy) < 0) return by;
+    by = cut;
+  }
+  return by;
+}
+
+// Whether the group, moved by `by`, is joined to home and overlaps nothing
+// it did not.
+bool Rejoins(const Desktop& d, const Split& split, const Group& group, Shift by) {
+  if (FirstOverlap(d, group, by)) return false;
+  for (std::size_t g = 0; g < d.Size(); ++g) {
+    for (std::size_t j = 0; group.member[g] && j < d.Size(); ++j) {
+      if (split.piece_after[j] == split.home && Joined(Moved(d.after[g], by), d.after[j])) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Whether the unit must stay on the side it shared with the changed unit:
+// unless that side is now shorter than the stretch they shared.
+bool StaysOnItsSide(const Desktop& d, std::size_t i) {
+  const std::optional<Shift> side = SideOf(d, i);
+  if (!side) return false;
   const Box& box = d.before[i];
   const Box& o = d.old_box;
   const Box& n = d.new_box;
-  const bool on_right = box.left == o.right && RowsMeet(box, o) && n.right != o.right;
-  const bool below = box.top == o.bottom && ColumnsMeet(box, o) && n.bottom != o.bottom;
-  if (!on_right && !below) return std::nullopt;
-  Shift shift = d.ShiftOf(i);
-  if (on_right) shift.dx = n.right - o.right;
-  if (below) shift.dy = n.bottom - o.bottom;
-  const Box moved = Moved(box, shift);
-  if (on_right && !below) shift.dy += Level(moved.top, moved.bottom, n.top, n.bottom);
-  if (below && !on_right) shift.dx += Level(moved.left, moved.right, n.left, n.right);
-  return shift;
-}
-
-// Step 4's last way: slide along the changed area until level with it.
-std::optional<Shift> SlideAlong(const Desktop& d, std::size_t i) {
-  if (!Meet(d.before[i], d.old_box)) return std::nullopt;
-  const Box& box = d.after[i];
-  const Box& n = d.new_box;
-  Shift shift = d.ShiftOf(i);
-  shift.dy += Level(box.top, box.bottom, n.top, n.bottom);
-  shift.dx += Level(box.left, box.right, n.left, n.right);
-  return shift;
-}
-
-// Whether the area, moved so, touches the changed one's piece and overlaps
-// nothing it did not.
-bool Rejoins(const Desktop& d, const std::vector<bool>& joined, std::size_t i, Shift shift) {
-  const Box box = Moved(d.before[i], shift);
-  bool touches = false;
-  for (std::size_t j = 0; j < d.before.size(); ++j) {
-    if (j == i || !d.active[j]) continue;
-    if (Overlap(box, d.after[j]) && !Overlap(d.before[i], d.before[j])) return false;
-    touches = touches || (joined[j] && Meet(box, d.after[j]));
+  if (side->dx != 0) {
+    return std::min(box.bottom, o.bottom) - std::max(box.top, o.top) <= n.bottom - n.top;
   }
-  return touches;
+  return std::min(box.right, o.right) - std::max(box.left, o.left) <= n.right - n.left;
 }
 
-struct Rejoin {
-  std::size_t area;
-  Shift shift;
-};
+// The move of a detached unit, alone where it can, else with the units
+// joined to it now: cut short where it runs into another, and back on its
+// side where it must stay there.
+std::optional<Group> MoveBack(const Desktop& d, const Split& split, std::size_t i, Shift shift,
+                              bool along_its_side) {
+  for (const bool alone : {true, false}) {
+    Group group = GroupOf(d, split, i, shift, alone);
+    group.by = StopShort(d, group);
+    const bool on_its_side =
+        !along_its_side || !StaysOnItsSide(d, i) || Joined(Moved(d.after[i], group.by), d.new_box);
+    if (on_its_side && Rejoins(d, split, group, group.by)) return group;
+  }
+  return std::nullopt;
+}
 
-// The best way back for any detached area: the earliest way, then the least
-// move.
-std::optional<Rejoin> BestRejoin(const Desktop& d, const std::vector<bool>& detached,
-                                 const std::vector<bool>& joined) {
-  const std::size_t n = d.before.size();
+// The best way back for any detached unit: the earliest way, then the least
+// move, then the first unit. `strict`: units that must stay on their side
+// do.
+std::optional<Group> BestRejoin(const Desktop& d, const Split& split, bool strict) {
   for (int way = 0; way < 3; ++way) {
-    std::optional<Rejoin> best;
-    const auto consider = [&](std::size_t i, std::optional<Shift> shift) {
-      if (shift) shift = StopShort(d, i, *shift);
-      if (!shift || !Rejoins(d, joined, i, *shift)) return;
-      if (!best || Displacement(*shift) < Displacement(best->shift)) best = Rejoin{i, *shift};
+    std::optional<Group> best;
+    const auto consider = [&](std::size_t i, Shift shift) {
+      const std::optional<Group> group = MoveBack(d, split, i, shift, strict && way != 1);
+      if (group && (!best || Displacement(group->by) < Displacement(best->by))) best = group;
     };
-    for (std::size_t i = 0; i < n; ++i) {
-      if (!detached[i]) continue;
-      if (way == 0) consider(i, FollowEdgeSatOn(d, i));
-      for (std::size_t p = 0; way == 1 && p < n; ++p) {
-        if (d.moved[p] && Joined(d.before[i], d.before[p])) consider(i, d.ShiftOf(p));
+    for (std::size_t i = 0; i < d.Size(); ++i) {
+      if (!split.detached[i]) continue;
+      for (const Shift shift : way == 0 ? FollowEdgeSatOn(d, i) : std::vector<Shift>{}) {
+        consider(i, shift);
       }
-      if (way == 2) consider(i, SlideAlong(d, i));
+      for (std::size_t p = 0; way == 1 && p < d.Size(); ++p) {
+        if (p != i && d.moved[p] && Joined(d.before[i], d.before[p])) consider(i, d.ShiftOf(p));
+      }
+      for (const Shift shift : way == 2 ? OnItsSide(d, i) : std::vector<Shift>{}) {
+        consider(i, shift);
+      }
     }
     if (best) return best;
   }
   return std::nullopt;
 }
 
-void RejoinDetached(Desktop& d) {
-  const std::vector<bool> joined_before = JoinedToChanged(d, d.before);
-  for (std::size_t round = 0; round < d.before.size(); ++round) {
-    const std::vector<bool> joined = JoinedToChanged(d, d.after);
-    std::vector<bool> detached(d.before.size(), false);
-    for (std::size_t i = 0; i < d.before.size(); ++i) {
-      detached[i] = d.Movable(i) && joined_before[i] && !joined[i];
-    }
-    const std::optional<Rejoin> rejoin = BestRejoin(d, detached, joined);
-    if (!rejoin) return;
-    d.Move(rejoin->area, rejoin->shift);
+void MoveGroup(Desktop& d, const Group& group) {
+  for (std::size_t g = 0; g < d.Size(); ++g) {
+    const Shift shift = d.ShiftOf(g);
+    if (group.member[g]) d.Move(g, {shift.dx + group.by.dx, shift.dy + group.by.dy});
   }
+}
+
+// The move that puts the rest beside home, past its far edge along one axis
+// (`down` false: the right, true: the bottom), the rest's nearest unit
+// lined up with the start of home's farthest.
+Shift Beside(const Desktop& d, const Group& rest, bool down) {
+  const auto far = [down](const Box& box) { return down ? box.bottom : box.right; };
+  const auto near = [down](const Box& box) { return down ? box.top : box.left; };
+  std::size_t farthest = d.changed;
+  std::size_t nearest = kNone;
+  for (std::size_t i = 0; i < d.Size(); ++i) {
+    if (!rest.member[i] && far(d.after[i]) > far(d.after[farthest])) farthest = i;
+    if (rest.member[i] && (nearest == kNone || near(d.after[i]) < near(d.after[nearest]))) {
+      nearest = i;
+    }
+  }
+  const Box& f = d.after[farthest];
+  const Box to = down ? Box{f.left, f.bottom, 0, 0} : Box{f.right, f.top, 0, 0};
+  return Between(d.after[nearest], to);
+}
+
+// The last resort: every unit apart from the changed unit's piece moves as
+// one beside that piece, to the right or below, the lesser move (the right
+// on a tie); again until every piece is joined.
+void JoinTheRest(Desktop& d) {
+  for (std::vector<std::size_t> piece = Pieces(d.after);; piece = Pieces(d.after)) {
+    Group rest{std::vector<bool>(d.Size()), {}};
+    bool any = false;
+    for (std::size_t i = 0; i < d.Size(); ++i) {
+      rest.member[i] = piece[i] != piece[d.changed];
+      any = any || rest.member[i];
+    }
+    if (!any) return;
+    const Shift right = Beside(d, rest, false);
+    const Shift below = Beside(d, rest, true);
+    rest.by = Displacement(below) < Displacement(right) ? below : right;
+    MoveGroup(d, rest);
+  }
+}
+
+// Step 4, and the last resort when it finds no way.
+void RejoinDetached(Desktop& d) {
+  const std::vector<std::size_t> piece_before = Pieces(d.before);
+  for (std::size_t round = 0; round < 2 * d.Size(); ++round) {
+    const std::optional<Split> split = FindSplit(d, piece_before);
+    if (!split) return;
+    std::optional<Group> rejoin = BestRejoin(d, *split, true);
+    if (!rejoin) rejoin = BestRejoin(d, *split, false);
+    if (!rejoin) break;
+    MoveGroup(d, *rejoin);
+  }
+  if (FindSplit(d, piece_before)) JoinTheRest(d);
 }
 
 // Step 5.
@@ -276,45 +453,22 @@ void KeepOrigin(Desktop& d) {
   constexpr Coord kFar = std::numeric_limits<Coord>::max();
   Box old_start = {kFar, kFar, 0, 0};
   Box new_start = old_start;
-  for (std::size_t i = 0; i < d.before.size(); ++i) {
-    if (!d.active[i]) continue;
+  for (std::size_t i = 0; i < d.Size(); ++i) {
     old_start = {std::min(old_start.left, d.before[i].left),
                  std::min(old_start.top, d.before[i].top), 0, 0};
-    new_start = {std::min(new_start.left, d.after[i].left),
-                 std::min(new_start.top, d.after[i].top), 0, 0};
+    new_start = {std::min(new_start.left, d.after[i].left), std::min(new_start.top, d.after[i].top),
+                 0, 0};
   }
-  for (std::size_t i = 0; i < d.after.size(); ++i) {
-    if (d.active[i]) d.after[i] = Moved(d.after[i], Between(new_start, old_start));
-  }
-}
-
-std::size_t Pieces(const Desktop& d, const std::vector<Box>& boxes) {
-  std::vector<bool> seen(boxes.size(), false);
-  std::size_t pieces = 0;
-  for (std::size_t first = 0; first < boxes.size(); ++first) {
-    if (!d.active[first] || seen[first]) continue;
-    ++pieces;
-    std::vector<std::size_t> piece = {first};
-    seen[first] = true;
-    for (std::size_t next = 0; next < piece.size(); ++next) {
-      for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (d.active[i] && !seen[i] && Joined(boxes[piece[next]], boxes[i])) {
-          seen[i] = true;
-          piece.push_back(i);
-        }
-      }
-    }
-  }
-  return pieces;
+  for (Box& box : d.after) box = Moved(box, Between(new_start, old_start));
 }
 
 bool StaysWhole(const Desktop& d) {
-  for (std::size_t i = 0; i < d.after.size(); ++i) {
-    for (std::size_t j = i + 1; j < d.after.size(); ++j) {
-      if (NewOverlap(d, i, j)) return false;
+  for (std::size_t i = 0; i < d.Size(); ++i) {
+    for (std::size_t j = i + 1; j < d.Size(); ++j) {
+      if (NewOverlap(d, i, d.after[i], j)) return false;
     }
   }
-  return Pieces(d, d.after) <= Pieces(d, d.before);
+  return CountPieces(d.after) <= CountPieces(d.before);
 }
 
 std::optional<Area> AreaOf(const Box& box) {
@@ -329,10 +483,12 @@ std::optional<Area> AreaOf(const Box& box) {
 
 }  // namespace
 
-std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas,
-                                               std::size_t changed, std::uint32_t width_px,
-                                               std::uint32_t height_px) {
-  Desktop d = Resized(areas, changed, width_px, height_px);
+std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas, std::size_t changed,
+                                               std::uint32_t width_px, std::uint32_t height_px) {
+  const Units units = UnitsOf(areas);
+  const std::size_t changed_unit = units.of_area.at(changed);
+  if (changed_unit == kNone) return areas;
+  Desktop d = Resized(units.boxes, changed_unit, width_px, height_px);
   FollowAlignedEdges(d);
   SeparateOverlaps(d);
   RejoinDetached(d);
@@ -340,8 +496,8 @@ std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas,
   if (!StaysWhole(d)) return std::nullopt;
   std::vector<Area> result = areas;
   for (std::size_t i = 0; i < areas.size(); ++i) {
-    if (!d.active[i]) continue;
-    const std::optional<Area> area = AreaOf(d.after[i]);
+    if (units.of_area[i] == kNone) continue;
+    const std::optional<Area> area = AreaOf(d.after[units.of_area[i]]);
     if (!area) return std::nullopt;
     result[i] = *area;
   }

@@ -31,27 +31,41 @@ struct ScreenSize {
   bool operator!=(const ScreenSize& other) const { return !(*this == other); }
 };
 
-// Every area's place and size once `changed` takes the new size. The rule,
-// step by step:
-// 1. The changed area keeps its top-left corner and takes the new size;
-//    areas equal to it (mirrors) do the same.
-// 2. An area that touched it with its right (or bottom) edge lined up with
-//    the changed area's right (or bottom) edge follows that edge, keeping
-//    the alignment, unless its left (or top) edge was lined up too.
-// 3. An area that a growing or moving area runs into is pushed the shorter
-//    way out of it, in the direction of that growth or move; an area that
-//    moves toward the changed one stops where it meets another instead.
-// 4. An area no longer joined to the changed one (through a shared stretch
-//    of border, directly or through others) moves back, the first way that
-//    rejoins it without overlap: one that sat on the changed area's right or
-//    bottom edge follows that edge; else one that touched an area that moved
-//    makes the same move; else one that touched the changed area slides
-//    along it until their far edges line up. Within each way the least move
-//    goes first.
+// Every area's place and size once `changed` takes the new size. Areas
+// with the same place and size (mirrors) are one unit throughout: they move
+// as one, and the changed area's mirrors take its new size. Two units are
+// joined when they share a stretch of border or overlap, never by a corner
+// alone; a piece is units joined directly or through others. The rule:
+// 1. The changed unit keeps its top-left corner and takes the new size.
+// 2. A unit joined to it with its right (or bottom) edge lined up with the
+//    changed unit's follows that edge, keeping the alignment, unless its
+//    left (or top) edge was lined up too.
+// 3. A unit that a growing or moving unit runs into is pushed the shorter
+//    way out of it (sideways on a tie) in the direction of that growth or
+//    move; a unit moving toward the changed one stops where it meets
+//    another instead. At most 4 n^2 such steps for n units.
+// 4. While a piece of the old layout is apart, its units away from its
+//    anchor (the changed unit, else the piece's first unit that has not
+//    moved) go back, the first way that joins one to the anchor's piece
+//    without a new overlap:
+//    a. one that shared the right or bottom side of the changed unit, where
+//       that edge moved, goes back on that side;
+//    b. one joined to a unit that moved makes the same move;
+//    c. one that shared any side of the changed unit goes back on it.
+//    Back on a side: across, at that side's new edge; along it, as it is or
+//    with either end lined up with the side's, wherever it shares a stretch
+//    of the side. A move that runs into a unit stops there, never turning
+//    back. A unit stays on its side unless the side is now shorter than the
+//    stretch they shared, or no way works while it does. A unit moves alone
+//    where it can, else with the units joined to it now. Within a way the
+//    least move goes first, then the first unit. After 2 n moves,
+//    or when no way works, the last resort: every unit not joined to the
+//    changed one moves as one beside its piece: to the right, its leftmost
+//    unit level with the top of the piece's rightmost, or below, its top
+//    unit lined up with the left of the piece's lowest; the lesser move,
+//    the right on a tie; again until all is joined.
 // 5. The whole desktop shifts so that its top-left corner stays where it
-//    was; only this moves the changed area's top-left corner, and only when
-//    an alignment kept above crossed the desktop's top or left edge (or,
-//    on growth, left it).
+//    was; only this moves the changed unit's top-left corner.
 // Every other area stays exactly where it is. Empty areas never move.
 // Empty when the result would overlap where the areas did not, fall into
 // more pieces, or leave the coordinate range.
