@@ -1,7 +1,7 @@
 #include "layout_memory.h"
 
+#include <bit>
 #include <charconv>
-#include <cmath>
 
 namespace pelmode {
 namespace {
@@ -17,12 +17,20 @@ class Fields {
   explicit Fields(std::string_view line) : rest_(line) {}
 
   template <typename T>
-  bool Next(T* value) {
+  bool Next(T* value, int base = 10) {
     const std::size_t end = rest_.find(' ');
     if (end == std::string_view::npos || end == 0) return false;
-    const auto [ptr, ec] = std::from_chars(rest_.data(), rest_.data() + end, *value);
+    const auto [ptr, ec] = std::from_chars(rest_.data(), rest_.data() + end, *value, base);
     if (ec != std::errc() || ptr != rest_.data() + end) return false;
     rest_.remove_prefix(end + 1);
+    return true;
+  }
+  // A double kept exactly, as the hexadecimal of its bits: the reading and
+  // writing of decimal doubles would bring libm into every run.
+  bool NextDouble(double* value) {
+    std::uint64_t bits = 0;
+    if (!Next(&bits, 16)) return false;
+    *value = std::bit_cast<double>(bits);
     return true;
   }
   bool NextFlag(bool* flag) {
@@ -52,11 +60,12 @@ std::optional<RememberedOutput> ParseOutput(std::string_view line) {
   RememberedOutput output;
   Fields fields(line);
   const bool read = fields.Next(&output.x) && fields.Next(&output.y) &&
-                    fields.Next(&output.scale) && fields.NextFlag(&output.quarter_turn) &&
+                    fields.NextDouble(&output.scale) && fields.NextFlag(&output.quarter_turn) &&
                     fields.NextFlag(&output.primary) && fields.Next(&output.panning_width_px) &&
                     fields.Next(&output.panning_height_px) && fields.Next(&output.width_px) &&
                     fields.Next(&output.height_px) && fields.Next(&output.refresh_mhz);
-  const bool scale_ok = std::isfinite(output.scale) && output.scale > 0 && output.scale <= kMaxScale;
+  // Not a number fails both comparisons.
+  const bool scale_ok = output.scale > 0 && output.scale <= kMaxScale;
   if (!read || !scale_ok || output.width_px == 0 || output.height_px == 0 ||
       !IsName(fields.rest())) {
     return std::nullopt;
@@ -65,9 +74,9 @@ std::optional<RememberedOutput> ParseOutput(std::string_view line) {
   return output;
 }
 
-void AppendNumber(std::string* text, auto value) {
+void AppendNumber(std::string* text, auto value, int base = 10) {
   char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, base);
   text->append(buffer, result.ptr);
   *text += ' ';
 }
@@ -76,7 +85,8 @@ void AppendDesk(std::string* text, std::string_view half, const RememberedDesk& 
   for (const RememberedOutput& o : desk) {
     *text += half;
     *text += ' ';
-    AppendNumber(text, o.x), AppendNumber(text, o.y), AppendNumber(text, o.scale);
+    AppendNumber(text, o.x), AppendNumber(text, o.y);
+    AppendNumber(text, std::bit_cast<std::uint64_t>(o.scale), 16);
     AppendNumber(text, unsigned(o.quarter_turn)), AppendNumber(text, unsigned(o.primary));
     AppendNumber(text, o.panning_width_px), AppendNumber(text, o.panning_height_px);
     AppendNumber(text, o.width_px), AppendNumber(text, o.height_px);

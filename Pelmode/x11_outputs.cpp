@@ -135,8 +135,11 @@ ApplyResult RequestsFor(const Snapshot& snap, const Outputs& outputs, const Plan
     const std::int32_t x = moved ? next.area.x : snap.crtcs[i]->x;
     const std::int32_t y = moved ? next.area.y : snap.crtcs[i]->y;
     const CrtcChange change = {i, x, y, outputs.modes[i][*next.mode]};
+    // The server cuts every panning area by what the screen shrinks: each
+    // is set again once the screen has its size.
     const bool pans = output.panning != ScreenSize{};
-    if (pans && (moved || output.panning != ScreenSize{next.area.width_px, next.area.height_px})) {
+    const bool resized = output.panning != ScreenSize{next.area.width_px, next.area.height_px};
+    if (pans && (moved || resized || requests->screen != snap.screen)) {
       requests->pannings.push_back({i, next.area});
     }
     if (!moved && change.mode == snap.crtcs[i]->mode && i != plan.target) continue;

@@ -8,10 +8,10 @@ namespace {
 const char kMemory[] =
     "pelmode-layout 1\n"
     "target DP-1\n"
-    "before 0 0 1.4953271028037383 0 1 0 0 2560 1440 59951 DP-1\n"
-    "before 1712 0 1 1 0 0 0 1920 1080 60000 HDMI 2\n"
-    "after 0 0 1 0 1 0 0 1920 1080 60000 DP-1\n"
-    "after 1920 0 1 1 0 0 0 1920 1080 60000 HDMI 2\n";
+    "before 0 0 3ff7ecdc1cb5d4ef 0 1 0 0 2560 1440 59951 DP-1\n"
+    "before 1712 0 3ff0000000000000 1 0 0 0 1920 1080 60000 HDMI 2\n"
+    "after 0 0 3ff0000000000000 0 1 0 0 1920 1080 60000 DP-1\n"
+    "after 1920 0 3ff0000000000000 1 0 0 0 1920 1080 60000 HDMI 2\n";
 
 TEST(LayoutMemoryTest, KeepsEveryFieldExactly) {
   const auto memory = ParseMemory(kMemory);
@@ -29,23 +29,24 @@ TEST(LayoutMemoryTest, RefusesWhatItDidNotWrite) {
       {"pelmode-layout 1", "pelmode-layout 2"},
       {"target DP-1", "target "},
       {"target DP-1", "target DP-1\x1b"},
-      {"before 0 0 1.49", "before 2147483648 0 1.49"},  // x beyond 32 bits
-      {"before 0 0 1.49", "before -0x1 0 1.49"},
-      {"before 0 0 1.49", "before +0 0 1.49"},
-      {"before 0 0 1.49", "before 0  0 1.49"},
-      {"before 0 0 1.49", "before 0\n0 1.49"},
-      {"1.4953271028037383", "nan"},
-      {"1.4953271028037383", "inf"},
-      {"1.4953271028037383", "0"},
-      {"1.4953271028037383", "-1.5"},
-      {"1.4953271028037383", "1e308"},
-      {"1.4953271028037383 0 1", "1.4953271028037383 2 1"},  // a turn is 0 or 1
+      {"before 0 0 3ff7", "before 2147483648 0 3ff7"},  // x beyond 32 bits
+      {"before 0 0 3ff7", "before -0x1 0 3ff7"},
+      {"before 0 0 3ff7", "before +0 0 3ff7"},
+      {"before 0 0 3ff7", "before 0  0 3ff7"},
+      {"before 0 0 3ff7", "before 0\n0 3ff7"},
+      {"3ff7ecdc1cb5d4ef", "7ff8000000000000"},   // not a number
+      {"3ff7ecdc1cb5d4ef", "7ff0000000000000"},   // infinite
+      {"3ff7ecdc1cb5d4ef", "0"},
+      {"3ff7ecdc1cb5d4ef", "bff8000000000000"},   // -1.5
+      {"3ff7ecdc1cb5d4ef", "7fe1ccf385ebc8a0"},   // 1e308
+      {"3ff7ecdc1cb5d4ef", "13ff7ecdc1cb5d4ef"},  // beyond 64 bits
+      {"3ff7ecdc1cb5d4ef 0 1", "3ff7ecdc1cb5d4ef 2 1"},  // a turn is 0 or 1
       {"0 0 2560 1440", "0 0 0 1440"},
       {"0 0 2560 1440", "0 0 -2560 1440"},
       {"0 0 2560 1440 59951 DP-1\n", "0 0 2560 1440 59951\n"},
       {"HDMI 2\nafter", "DP-1\nafter"},  // a monitor named twice
       {"target DP-1", "target DP-2"},
-      {"after 0 0 1 0 1 0 0 1920 1080 60000 DP-1\n", ""},
+      {"after 0 0 3ff0000000000000 0 1 0 0 1920 1080 60000 DP-1\n", ""},
       {"60000 HDMI 2\n", "60000 HDMI 2"},  // cut short
       {"before 1712", "after 1712"},         // halves interleaved
   };
