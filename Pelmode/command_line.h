@@ -8,6 +8,7 @@ enum ExitStatus : int {
   kExitModeSet = 0,
   kExitChangeFailed = 1,
   kExitInvalidArguments = 2,
+  kExitPutBack = 3,
 };
 
 // The whole run behind main: arguments, the change, the prompt and the wait.

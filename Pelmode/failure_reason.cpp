@@ -33,6 +33,9 @@ void WriteFailureReason(TextSink& sink, const ApplyResult& result, std::uint32_t
       return;
     case ApplyError::kModeNotOffered:
       sink << "the display does not offer ", WriteSize(sink, width_px, height_px);
+      if (!result.alternatives.empty()) {
+        sink << " (nearest: " << result.alternatives << "; see --list)";
+      }
       return;
     case ApplyError::kRestartRequired:
       sink << "the computer must be restarted to use ", WriteSize(sink, width_px, height_px);
@@ -114,6 +117,16 @@ void WriteFailureReason(TextSink& sink, const ApplyResult& result, std::uint32_t
       return;
     case ApplyError::kNotAsPlanned:
       sink << "the change was reported made, but " << detail;
+      return;
+    case ApplyError::kUnknownOutput:
+      sink << "there is no monitor named \"" << detail << "\" (there are " << result.alternatives
+           << ")";
+      return;
+    case ApplyError::kNoWayBack:
+      sink << "there is no change of Pelmode's to go back from";
+      return;
+    case ApplyError::kDeskChangedSince:
+      sink << "the monitors were changed after Pelmode's last change, so it cannot be undone exactly";
       return;
   }
 }

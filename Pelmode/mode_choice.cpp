@@ -21,6 +21,12 @@ std::uint32_t HzOfMillihertz(std::uint32_t refresh_mhz) {
   return std::uint32_t((std::uint64_t(refresh_mhz) + 500) / 1000);
 }
 
+std::string HertzText(std::uint32_t refresh_mhz) {
+  const std::uint64_t hundredths = (std::uint64_t(refresh_mhz) + 5) / 10;
+  return std::to_string(hundredths / 100) + "." + char('0' + hundredths / 10 % 10) +
+         char('0' + hundredths % 10);
+}
+
 bool SameRate(std::uint32_t a_mhz, std::uint32_t b_mhz) {
   return (a_mhz > b_mhz ? a_mhz - b_mhz : b_mhz - a_mhz) < 10;
 }

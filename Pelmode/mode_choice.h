@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace pelmode {
@@ -25,6 +26,9 @@ inline std::uint32_t Rounded(double value) { return std::uint32_t(value + 0.5); 
 
 // Hertz rounded to the nearest whole one, as the first output line shows.
 std::uint32_t HzOfMillihertz(std::uint32_t refresh_mhz);
+
+// Hertz to two decimals, the hundredths rounded: "59.94".
+std::string HertzText(std::uint32_t refresh_mhz);
 
 // Two rates closer than a hundredth of a hertz are the same rate.
 bool SameRate(std::uint32_t a_mhz, std::uint32_t b_mhz);

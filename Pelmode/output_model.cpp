@@ -150,7 +150,9 @@ ApplyResult ChooseModes(const std::vector<Output>& outputs, std::uint32_t width_
     if (i != target && !mirror) continue;
     const std::uint32_t current_mhz = outputs[i].modes[*outputs[i].current_mode].refresh_mhz;
     const auto mode = ChooseOutputMode(outputs[i], width_px, height_px, current_mhz);
-    if (!mode && i == target) return {ApplyError::kModeNotOffered, {}};
+    if (!mode && i == target) {
+      return {ApplyError::kModeNotOffered, {}, 0, NearestSizes(outputs[i], {width_px, height_px})};
+    }
     if (!mode) return {ApplyError::kMirrorNotOffered, outputs[i].name};
     plan->outputs[i].mode = mode;
     plan->outputs[i].scale = ChooseScale(outputs[i].modes[*mode].scales, outputs[i].scale);
@@ -194,23 +196,19 @@ std::optional<OutputPlan> RecallOutput(const Output& output, const RememberedOut
                     AreaOf(output, kept.x, kept.y, panning, output.modes[*index], kept.scale)};
 }
 
-// The plan that puts back the desk before `memory`'s change.
+// The plan that puts back the desk before `memory`'s change, where the desk
+// is as that change left it.
 std::optional<Plan> Recall(const std::vector<Output>& outputs, const DeskLimits& limits,
-                           std::size_t target, ScreenSize asked, const LayoutMemory& memory) {
-  if (outputs[target].name != memory.target || DescribeDesk(outputs) != memory.after) {
-    return std::nullopt;
-  }
-  Plan plan = Unchanged(outputs, target);
+                           const LayoutMemory& memory) {
+  const auto target = Named(outputs, memory.target);
+  if (!target || DescribeDesk(outputs) != memory.after) return std::nullopt;
+  Plan plan = Unchanged(outputs, *target);
   std::vector<bool> found(outputs.size(), false);
   for (const RememberedOutput& kept : memory.before) {
     const auto i = Named(outputs, kept.name);
     if (!i || found[*i]) return std::nullopt;
     const auto next = RecallOutput(outputs[*i], kept);
     if (!next) return std::nullopt;
-    const ModeCandidate shown = Shown(kept.quarter_turn, outputs[*i].modes[*next->mode]);
-    if (*i == target && (shown.width_px != asked.width_px || shown.height_px != asked.height_px)) {
-      return std::nullopt;
-    }
     found[*i] = true;
     plan.outputs[*i] = *next;
   }
@@ -221,30 +219,16 @@ std::optional<Plan> Recall(const std::vector<Output>& outputs, const DeskLimits&
   return plan;
 }
 
-// The outputs as `plan` leaves them.
-std::vector<Output> Carried(std::vector<Output> outputs, const Plan& plan) {
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    if (!Shows(outputs[i])) continue;
-    Output& output = outputs[i];
-    const OutputPlan& next = plan.outputs[i];
-    if (output.panning != ScreenSize{}) output.panning = {next.area.width_px, next.area.height_px};
-    output.current_mode = next.mode;
-    output.scale = next.scale;
-    output.x = next.area.x;
-    output.y = next.area.y;
-  }
-  return outputs;
-}
-
-std::string RateText(std::uint32_t refresh_mhz) {
-  const std::string hundredths = std::to_string((refresh_mhz + 5) / 10 % 100);
-  return std::to_string((refresh_mhz + 5) / 1000) + "." +
-         (hundredths.size() < 2 ? "0" : "") + hundredths + " Hz";
+ScreenSize PlannedSize(const std::vector<Output>& outputs, const Plan& plan) {
+  const Output& target = outputs[plan.target];
+  const ModeCandidate shown =
+      Shown(target.quarter_turn, target.modes[*plan.outputs[plan.target].mode]);
+  return {shown.width_px, shown.height_px};
 }
 
 std::string PlaceText(const ModeCandidate& mode, std::int32_t x, std::int32_t y, bool rate) {
   std::string text = std::to_string(mode.width_px) + "x" + std::to_string(mode.height_px);
-  if (rate) text += " (" + RateText(mode.refresh_mhz) + ")";
+  if (rate) text += " (" + HertzText(mode.refresh_mhz) + " Hz)";
   return text + " at " + std::to_string(x) + "," + std::to_string(y);
 }
 
@@ -261,6 +245,9 @@ DisplayMode ShownMode(const Output& output) {
 
 std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs,
                                         const std::optional<LayoutMemory>& memory) {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    if (Shows(outputs[i]) && outputs[i].primary) return i;
+  }
   if (memory && DescribeDesk(outputs) == memory->after) {
     if (const auto changed = Named(outputs, memory->target)) return changed;
   }
@@ -272,7 +259,6 @@ std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs,
   std::optional<std::size_t> corner, first;
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     if (!Shows(outputs[i])) continue;
-    if (outputs[i].primary) return i;
     if (!corner && outputs[i].x == left && outputs[i].y == top) corner = i;
     if (!first) first = i;
   }
@@ -284,7 +270,9 @@ ApplyResult PlanOutputChange(const std::vector<Output>& outputs, const DeskLimit
                              std::uint32_t height_px, const std::optional<LayoutMemory>& memory,
                              Plan* plan) {
   if (memory) {
-    if (auto recalled = Recall(outputs, limits, target, {width_px, height_px}, *memory)) {
+    const auto recalled = Recall(outputs, limits, *memory);
+    if (recalled && recalled->target == target &&
+        PlannedSize(outputs, *recalled) == ScreenSize{width_px, height_px}) {
       *plan = *recalled;
       return {};
     }
@@ -293,8 +281,55 @@ ApplyResult PlanOutputChange(const std::vector<Output>& outputs, const DeskLimit
   return PlanAfresh(outputs, limits, width_px, height_px, plan);
 }
 
-bool ChangesSomething(const std::vector<Output>& outputs, const Plan& plan) {
-  return DescribeDesk(outputs) != DescribeDesk(Carried(outputs, plan));
+ApplyResult PlanWayBack(const std::vector<Output>& outputs, const DeskLimits& limits,
+                        const std::optional<LayoutMemory>& memory, Plan* plan) {
+  if (!memory) return {ApplyError::kNoWayBack, {}};
+  const auto recalled = Recall(outputs, limits, *memory);
+  if (!recalled) return {ApplyError::kDeskChangedSince, {}};
+  *plan = *recalled;
+  return {};
+}
+
+ScreenSize WayBackSize(const LayoutMemory& memory) {
+  for (const RememberedOutput& kept : memory.before) {
+    if (kept.name != memory.target) continue;
+    return kept.quarter_turn ? ScreenSize{kept.height_px, kept.width_px}
+                             : ScreenSize{kept.width_px, kept.height_px};
+  }
+  return {};
+}
+
+std::optional<std::size_t> OutputNamed(const std::vector<Output>& outputs,
+                                       const std::string& name) {
+  return Named(outputs, name);
+}
+
+std::string OutputNames(const std::vector<Output>& outputs) {
+  std::string names;
+  for (const Output& output : outputs) {
+    if (Shows(output)) names += (names.empty() ? "" : ", ") + output.name;
+  }
+  return names;
+}
+
+std::string NearestSizes(const Output& output, ScreenSize asked) {
+  std::vector<ScreenSize> sizes;
+  for (const OutputMode& mode : output.modes) {
+    const ModeCandidate shown = Shown(output.quarter_turn, mode);
+    const ScreenSize size = {shown.width_px, shown.height_px};
+    if (std::find(sizes.begin(), sizes.end(), size) == sizes.end()) sizes.push_back(size);
+  }
+  const auto distance = [asked](ScreenSize size) {
+    return std::int64_t(layout::Magnitude(std::int64_t(size.width_px) - asked.width_px)) +
+           layout::Magnitude(std::int64_t(size.height_px) - asked.height_px);
+  };
+  std::stable_sort(sizes.begin(), sizes.end(),
+                   [&](ScreenSize a, ScreenSize b) { return distance(a) < distance(b); });
+  std::string text;
+  for (std::size_t i = 0; i < sizes.size() && i < 2; ++i) {
+    text += (i == 0 ? "" : ", ") + SizeText(sizes[i]);
+  }
+  return text;
 }
 
 RememberedDesk DescribeDesk(const std::vector<Output>& outputs) {

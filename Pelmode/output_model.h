@@ -52,9 +52,10 @@ bool Shows(const Output& output);
 // The output's mode in force as the first output line reports it.
 DisplayMode ShownMode(const Output& output);
 
-// The output Pelmode changes: the one `memory` changed while the desk is
-// as that change left it; else the primary, else the one at the desktop's
-// top-left corner, else the first that shows something.
+// The output Pelmode changes: the primary; else the one `memory` changed
+// while the desk is as that change left it (the change may have brought
+// another to the corner); else the one at the desktop's top-left corner,
+// else the first that shows something.
 std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs,
                                         const std::optional<LayoutMemory>& memory);
 
@@ -80,8 +81,25 @@ ApplyResult PlanOutputChange(const std::vector<Output>& outputs, const DeskLimit
                              std::uint32_t height_px, const std::optional<LayoutMemory>& memory,
                              Plan* plan);
 
-// Whether carrying out `plan` changes anything at all.
-bool ChangesSomething(const std::vector<Output>& outputs, const Plan& plan);
+// Plans putting back the desk before `memory`'s change: kNoWayBack without
+// a memory, kDeskChangedSince where the desk is no longer as that change
+// left it (or the desk remembered would not pass a new plan's checks).
+ApplyResult PlanWayBack(const std::vector<Output>& outputs, const DeskLimits& limits,
+                        const std::optional<LayoutMemory>& memory, Plan* plan);
+
+// The size the way back gives the monitor `memory`'s change was made on.
+ScreenSize WayBackSize(const LayoutMemory& memory);
+
+// The output of that name that shows something.
+std::optional<std::size_t> OutputNamed(const std::vector<Output>& outputs,
+                                       const std::string& name);
+
+// The names of the outputs that show something ("DP-1, HDMI-1").
+std::string OutputNames(const std::vector<Output>& outputs);
+
+// The (at most two) sizes the output offers nearest to `asked`, nearest
+// first ("1024x768, 800x600").
+std::string NearestSizes(const Output& output, ScreenSize asked);
 
 // Every output that shows something, as the memory keeps it.
 RememberedDesk DescribeDesk(const std::vector<Output>& outputs);

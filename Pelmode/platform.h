@@ -46,6 +46,9 @@ enum class ApplyError {
   kOutputsChanged,
   kOutputsKeptChanging,
   kNotAsPlanned,
+  kUnknownOutput,
+  kNoWayBack,
+  kDeskChangedSince,
 };
 
 struct ApplyResult {
@@ -57,10 +60,13 @@ struct ApplyResult {
   // Wayland display and why for kWaylandUnreachable, the whole reason for
   // kWaylandSocketRefused, what did not answer for kNoAnswer,
   // kNoAnswerAfterRequest and kUnreadableAnswer, the library for
-  // kLibraryMissing, the monitor that is not as planned for kNotAsPlanned;
-  // empty otherwise.
+  // kLibraryMissing, the monitor that is not as planned for kNotAsPlanned,
+  // the name asked for for kUnknownOutput; empty otherwise.
   std::string detail;
   long code = 0;  // the system's result for kSystemRefused
+  // The nearest sizes offered for kModeNotOffered, the monitors there are
+  // for kUnknownOutput.
+  std::string alternatives = {};
 
   bool ok() const { return error == ApplyError::kNone; }
 };
@@ -85,5 +91,21 @@ void PrepareStandardStreams();
 // Returns after one key press, or at once when standard input has ended.
 // Writes nothing.
 void WaitForKeyPress();
+
+enum class KeyWait { kKey, kEnd, kTimeout, kSignal };
+
+// Waits for one key at most `seconds`, calling `tick` with the whole
+// seconds left as each passes. An interrupt, termination or hang-up signal
+// (Ctrl+C, Ctrl+Break or closing the console on Windows) ends the wait
+// instead of the program. Writes nothing.
+KeyWait WaitForKeyPressWithin(int seconds, void (*tick)(int seconds_left, void* data), void* data);
+
+// Whether standard output is a terminal, where a line can be drawn again.
+bool StandardOutputIsTerminal();
+
+// Where this platform's help sends a reader, and how a command line feeds
+// the key wait nothing.
+extern const char* const kDocumentation;
+extern const char* const kNoInput;
 
 }  // namespace pelmode

@@ -6,8 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <iterator>
+#include <span>
+
+#include <optional>
 
 #include "platform.h"
 
@@ -62,6 +66,11 @@ extern "C" void ResumeSingleKey(int) {
   errno = saved_errno;
 }
 
+// The signal that ended a timed wait; the handler may only set it.
+volatile sig_atomic_t g_noted_signal = 0;
+
+extern "C" void NoteSignal(int signal_number) { g_noted_signal = signal_number; }
+
 struct Handling {
   int signal_number;
   void (*handler)(int);
@@ -71,49 +80,60 @@ constexpr Handling kHandlings[] = {
     {SIGTERM, RestoreTerminalAndResignal}, {SIGHUP, RestoreTerminalAndResignal},
     {SIGTSTP, RestoreTerminalAndStop},     {SIGCONT, ResumeSingleKey},
 };
+// A timed wait is ended, not the program, by what would end it.
+constexpr Handling kTimedHandlings[] = {
+    {SIGINT, NoteSignal},  {SIGQUIT, RestoreTerminalAndResignal},
+    {SIGTERM, NoteSignal}, {SIGHUP, NoteSignal},
+    {SIGTSTP, RestoreTerminalAndStop}, {SIGCONT, ResumeSingleKey},
+};
+constexpr std::size_t kHandled = std::size(kHandlings);
 
-// Puts the terminal in single-key mode for its lifetime.
+// Installs handlers for its lifetime. A signal ignored when the program
+// started (as a shell does for a background job) stays ignored.
+class SignalHandlers {
+ public:
+  explicit SignalHandlers(std::span<const Handling, kHandled> handlings) : handlings_(handlings) {
+    for (std::size_t i = 0; i < kHandled; ++i) {
+      sigaction(handlings_[i].signal_number, nullptr, &previous_[i]);
+      if (previous_[i].sa_handler == SIG_IGN) continue;
+      SetHandler(handlings_[i].signal_number, handlings_[i].handler);
+    }
+  }
+  ~SignalHandlers() {
+    for (std::size_t i = 0; i < kHandled; ++i) {
+      sigaction(handlings_[i].signal_number, &previous_[i], nullptr);
+    }
+  }
+  SignalHandlers(const SignalHandlers&) = delete;
+  SignalHandlers& operator=(const SignalHandlers&) = delete;
+
+ private:
+  std::span<const Handling, kHandled> handlings_;
+  struct sigaction previous_[kHandled] = {};
+};
+
+// Puts a terminal in single-key mode for its lifetime, the handlers that
+// hand it back installed first; on anything else, only the handlers.
 class SingleKeyTerminal {
  public:
-  SingleKeyTerminal() {
+  explicit SingleKeyTerminal(std::span<const Handling, kHandled> handlings)
+      : handlers_(handlings) {
     if (tcgetattr(kInput, &g_saved_terminal) != 0) return;
     g_single_key_terminal = g_saved_terminal;
     g_single_key_terminal.c_lflag &= ~tcflag_t(ICANON | ECHO);
     g_single_key_terminal.c_cc[VMIN] = 1;
     g_single_key_terminal.c_cc[VTIME] = 0;
-    InstallSignalHandlers();
-    active_ = true;
-    if (tcsetattr(kInput, TCSANOW, &g_single_key_terminal) != 0) {
-      RestoreSignalHandlers();
-    }
+    active_ = tcsetattr(kInput, TCSANOW, &g_single_key_terminal) == 0;
   }
   ~SingleKeyTerminal() {
-    if (!active_) return;
-    tcsetattr(kInput, TCSANOW, &g_saved_terminal);
-    RestoreSignalHandlers();
+    if (active_) tcsetattr(kInput, TCSANOW, &g_saved_terminal);
   }
   SingleKeyTerminal(const SingleKeyTerminal&) = delete;
   SingleKeyTerminal& operator=(const SingleKeyTerminal&) = delete;
 
  private:
-  // A signal ignored when the program started (as a shell does for a
-  // background job) stays ignored.
-  void InstallSignalHandlers() {
-    for (std::size_t i = 0; i < std::size(kHandlings); ++i) {
-      sigaction(kHandlings[i].signal_number, nullptr, &previous_[i]);
-      if (previous_[i].sa_handler == SIG_IGN) continue;
-      SetHandler(kHandlings[i].signal_number, kHandlings[i].handler);
-    }
-  }
-  void RestoreSignalHandlers() {
-    for (std::size_t i = 0; i < std::size(kHandlings); ++i) {
-      sigaction(kHandlings[i].signal_number, &previous_[i], nullptr);
-    }
-    active_ = false;
-  }
-
+  SignalHandlers handlers_;
   bool active_ = false;
-  struct sigaction previous_[std::size(kHandlings)] = {};
 };
 
 // False at end of input or on an error that retrying cannot mend. A
@@ -143,6 +163,19 @@ void DiscardKeyTail() {
   }
 }
 
+// One byte, or why there is none, waiting at most `timeout_ms`: empty when
+// the time passed or a signal came.
+std::optional<KeyWait> PollOneByte(int timeout_ms) {
+  pollfd input = {kInput, POLLIN, 0};
+  const int ready = poll(&input, 1, timeout_ms);
+  if (ready == 0 || (ready < 0 && errno == EINTR)) return std::nullopt;
+  char byte;
+  const ssize_t n = ready < 0 ? -1 : read(kInput, &byte, 1);
+  if (n == 1) return KeyWait::kKey;
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return std::nullopt;
+  return KeyWait::kEnd;
+}
+
 }  // namespace
 
 void WaitForKeyPress() {
@@ -150,8 +183,32 @@ void WaitForKeyPress() {
     ReadOneByte();
     return;
   }
-  const SingleKeyTerminal terminal;
+  const SingleKeyTerminal terminal(kHandlings);
   if (ReadOneByte()) DiscardKeyTail();
 }
+
+KeyWait WaitForKeyPressWithin(int seconds, void (*tick)(int seconds_left, void* data), void* data) {
+  using namespace std::chrono;
+  g_noted_signal = 0;
+  const SingleKeyTerminal terminal(kTimedHandlings);
+  const auto end = steady_clock::now() + std::chrono::seconds(seconds);
+  for (int announced = seconds;;) {
+    const auto left_ms = duration_cast<milliseconds>(end - steady_clock::now()).count();
+    if (g_noted_signal != 0) return KeyWait::kSignal;
+    if (left_ms <= 0) return KeyWait::kTimeout;
+    const int left_s = int((left_ms + 999) / 1000);
+    if (left_s < announced) tick(announced = left_s, data);
+    // Woken at each whole second, for the count.
+    if (const auto outcome = PollOneByte(int(left_ms - (left_s - 1) * 1000))) {
+      if (*outcome == KeyWait::kKey && isatty(kInput)) DiscardKeyTail();
+      return *outcome;
+    }
+  }
+}
+
+bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
+const char* const kDocumentation = "the manual page, pelmode(1)";
+const char* const kNoInput = "</dev/null";
 
 }  // namespace pelmode

@@ -22,6 +22,7 @@ struct Fake {
   Sizes applied;
   const StringSink* out = nullptr;
   std::string out_at_key_wait;
+  KeyWait key = KeyWait::kKey;
 } fake;
 
 // One monitor showing `fake.current` beside 1280x720, answering `fake.result`.
@@ -30,7 +31,8 @@ class Recorder final : public Backend {
   std::string Name() const override { return "fake"; }
   ApplyResult Read(Reading* reading) override {
     if (!fake.current) return fake.result;
-    Output output{"OUT", true, true, 0, 0, 1, true, false, {}, {*fake.current, {1280, 720, 60000, true, {}}}, 0};
+    Output output{"OUT", true, true, 0, 0, 1, true, false, {}, {{1920, 1080, 60000, true, {}}, {1280, 720, 60000, true, {}}}, 0};
+    output.current_mode = fake.current->width_px == 1920 ? 0 : 1;
     reading->outputs = {output};
     return {};
   }
@@ -51,51 +53,99 @@ OpenedDisplay OpenDisplay() {
 }
 void PrepareStandardStreams() {}
 void WaitForKeyPress() { fake.out_at_key_wait = fake.out->text(); }
+KeyWait WaitForKeyPressWithin(int, void (*)(int, void*), void*) {
+  fake.out_at_key_wait = fake.out->text();
+  return fake.key;
+}
+bool StandardOutputIsTerminal() { return false; }
+const char* const kDocumentation = "the manual";
+const char* const kNoInput = "<none";
 
 namespace {
 
 struct Case {
   const char* what;
   std::vector<const char*> args;
-  std::optional<OutputMode> current;
-  ApplyResult result;
   int status;
   const char* out;
   const char* err;
+  Sizes applied = {};
+  KeyWait key = KeyWait::kKey;
+  ApplyResult result = {};
+  bool readable = true;
 };
 
 constexpr char kUsage[] =
     "\nInvalid arguments, have nothing to do...\nUseage: [Width] [Height]\n"
     "\nPress any key to exit...\n";
+constexpr char kDone[] =
+    "\nCurrent: 1920x1080    60Hz\n\nTarget: 1280x720\n\nSetting done.\n";
+constexpr char kTried[] =
+    "\nCurrent: 1920x1080    60Hz\n\nTarget: 1280x720\n\nSetting done.\n"
+    "\nPress any key within 7 s to keep this mode...\n";
 
 TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
   const ApplyResult refused = {ApplyError::kSystemRefused, {}, -5};
+  const std::string done = std::string(kDone) + "\nPress any key to exit...\n";
+  const std::string kept = std::string(kTried) + "\nKept.\n";
+  const std::string put_back = std::string(kTried) + "\nPutting back: 1920x1080\n\nSetting done.\n";
+  const Sizes once = {{1280, 720}}, back = {{1280, 720}, {1920, 1080}};
   const Case cases[] = {
-      {"no argument", {}, {}, {}, 2, kUsage, ""},
-      {"three arguments", {"800", "600", "60"}, {}, {}, 2, kUsage, ""},
-      {"bad width", {"abc", "600"}, {}, {}, 2, kUsage, "Invalid width: abc\n"},
-      {"both bad", {"-1", ""}, {}, {}, 2, kUsage, "Invalid width: -1\nInvalid height: \n"},
-      {"done", {" +1280px", "720"}, OutputMode{1920, 1080, 60000, true, {}}, {}, 0,
-       "\nCurrent: 1920x1080    60Hz\n\nTarget: 1280x720\n\nSetting done.\n\nPress any key to exit...\n", ""},
-      {"refused, mode unknown", {"1280", "720"}, std::nullopt, refused, 1,
+      {"no argument", {}, 2, kUsage, "Invalid number of arguments: 0 (WIDTH and HEIGHT are needed)\n"},
+      {"three arguments", {"800", "600", "60"}, 2, kUsage,
+       "Invalid number of arguments: 3 (WIDTH and HEIGHT are needed)\n"},
+      {"bad width", {"abc", "600"}, 2, kUsage, "Invalid width: abc\n"},
+      {"both bad, a negative number is no option", {"-1", ""}, 2, kUsage,
+       "Invalid width: -1\nInvalid height: \n"},
+      {"an unknown option", {"--bogus", "800", "600"}, 2, kUsage, "Invalid option: --bogus\n"},
+      {"--try out of range", {"--try=3601", "800", "600"}, 2, kUsage, "Invalid --try seconds: 3601\n"},
+      {"--output without a name", {"800", "600", "-o"}, 2, kUsage, "Invalid option: -o\n"},
+      {"--back takes no size", {"--back", "800", "600"}, 2, kUsage,
+       "Invalid number of arguments: 2 (--back takes none)\n"},
+      {"done", {" +1280px", "720"}, 0, done.c_str(), "", once},
+      {"options after the sizes", {"1280", "720", "--output", "OUT"}, 0, done.c_str(), "", once},
+      {"refused, mode unknown", {"1280", "720"}, 1,
        "\nCurrent: unknown\n\nTarget: 1280x720\n\nPress any key to exit...\n",
-       "\nSetting failed: the system refused the change (DISP_CHANGE_BADPARAM, code -5).\n"},
-      {"--version: no change, no wait", {"--version"}, {}, {}, 0, "Pelmode 1.0.0\n", ""},
-      {"-h: no change, no wait", {"-h"}, {}, {}, 0, "Usage: Pelmode WIDTH HEIGHT\n", ""},
+       "\nSetting failed: the system refused the change (DISP_CHANGE_BADPARAM, code -5).\n", {}, {},
+       refused, false},
+      {"not offered: the nearest named", {"1000", "700"}, 1,
+       "\nCurrent: 1920x1080    60Hz\n\nTarget: 1000x700\n\nPress any key to exit...\n",
+       "\nSetting failed: the display does not offer 1000x700 (nearest: 1280x720, 1920x1080; "
+       "see --list).\n"},
+      {"an unknown monitor, before any request", {"-oHDMI-9", "1280", "720"}, 1,
+       "\nCurrent: unknown\n\nTarget: 1280x720\n\nPress any key to exit...\n",
+       "\nSetting failed: there is no monitor named \"HDMI-9\" (there are OUT).\n"},
+      {"--back without a change to go back from", {"--back"}, 1,
+       "\nCurrent: 1920x1080    60Hz\n\nTarget: unknown\n\nPress any key to exit...\n",
+       "\nSetting failed: there is no change of Pelmode's to go back from.\n"},
+      {"--try, kept by a key", {"--try=7", "1280", "720"}, 0, kept.c_str(), "", once},
+      {"--try, silence puts it back", {"1280", "720", "--try=7"}, 3, put_back.c_str(), "", back,
+       KeyWait::kTimeout},
+      {"--try, a signal puts it back", {"--try=7", "1280", "720"}, 3, put_back.c_str(), "", back,
+       KeyWait::kSignal},
+      {"--list: no change, no wait", {"--list"}, 0,
+       "OUT at 0,0 (target)\n  1920x1080  60.00*\n  1280x720   60.00\n", ""},
+      {"--version: no change, no wait", {"--version"}, 0, "Pelmode 1.0.0\n", ""},
+      {"/?: no change, no wait", {"/?"}, 0, "Usage: Pelmode [OPTION]... WIDTH HEIGHT\n", ""},
   };
   for (const Case& c : cases) {
     std::vector<const char*> args = c.args;
-    args.insert(args.begin(), "Pelmode");
+    args.insert(args.begin(), "/usr/bin/Pelmode");
     StringSink out, err;
-    fake = {c.current, c.result, 0, {}, &out, {}};
+    fake = {};
+    if (c.readable) fake.current = OutputMode{1920, 1080, 60000, true, {}};
+    fake.result = c.result, fake.key = c.key, fake.out = &out;
     EXPECT_EQ(RunCommandLine(int(args.size()), args.data(), out, err), c.status) << c.what;
-    const bool answers = c.args.size() == 1 && c.args[0][0] == '-';
+    const bool answers = c.args.size() == 1 && (c.args[0] == std::string("--version") || c.args[0] == std::string("/?"));
+    const bool lists = c.args.size() == 1 && c.args[0] == std::string("--list");
     EXPECT_EQ(answers ? out.text().substr(0, std::string(c.out).size()) : out.text(), c.out) << c.what;
     EXPECT_EQ(err.text(), c.err) << c.what;
-    EXPECT_EQ(fake.out_at_key_wait, answers ? "" : c.out) << c.what << ": output after the prompt";
-    const bool changes = c.status != 2 && !answers;
-    EXPECT_EQ(fake.displays_opened, changes ? 1 : 0) << c.what;
-    EXPECT_EQ(fake.applied, (changes && c.current ? Sizes{{1280, 720}} : Sizes())) << c.what;
+    const std::string all = c.out;
+    const std::size_t prompt = all.find("keep this mode...\n");
+    const std::string at_wait = prompt == std::string::npos ? all : all.substr(0, prompt + 18);
+    EXPECT_EQ(fake.out_at_key_wait, answers || lists ? "" : at_wait) << c.what << ": output after the prompt";
+    EXPECT_EQ(fake.displays_opened, c.status != 2 && !answers ? 1 : 0) << c.what;
+    EXPECT_EQ(fake.applied, c.applied) << c.what;
   }
 }
 

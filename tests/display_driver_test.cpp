@@ -21,7 +21,7 @@ Output At(const char* name, std::int32_t x, std::int32_t y, std::vector<OutputMo
 // Runs Pelmode WIDTH HEIGHT on the backend; standard error's words.
 std::string Change(FakeBackend& backend, std::uint32_t width_px, std::uint32_t height_px) {
   StringSink out, err;
-  const bool done = ChangeDisplayMode(backend, {}, width_px, height_px, out, err);
+  const bool done = ChangeDisplayMode(backend, {}, {false, width_px, height_px, {}}, out, err);
   EXPECT_EQ(done, out.text().find("Setting done.") != std::string::npos);
   return err.text();
 }
