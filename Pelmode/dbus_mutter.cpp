@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "deadline.h"
 
@@ -41,6 +42,7 @@ class BusError {
   BusError& operator=(const BusError&) = delete;
   sd_bus_error* get() { return &error_; }
   bool Is(const char* name) const { return Sd().error_has_name(&error_, name); }
+  bool IsSet() const { return error_.name != nullptr; }
   std::string Text() const { return error_.message ? error_.message : "unknown error"; }
 
  private:
@@ -256,7 +258,11 @@ ApplyResult MutterDisplay::CallFailure(int r, const BusError& error, bool asked_
   if (r == -ETIMEDOUT) {
     return {asked_change ? ApplyError::kNoAnswerAfterRequest : ApplyError::kNoAnswer, kWho};
   }
-  if (!Sd().is_open(bus_.get())) return {ApplyError::kConnectionLost, {}};
+  // Mutter gone from the bus is no refusal of Mutter's.
+  const bool gone = !Sd().is_open(bus_.get()) || error.Is(SD_BUS_ERROR_SERVICE_UNKNOWN) ||
+                    error.Is(SD_BUS_ERROR_NAME_HAS_NO_OWNER) || error.Is(SD_BUS_ERROR_NO_REPLY) ||
+                    error.Is(SD_BUS_ERROR_DISCONNECTED);
+  if (gone) return {asked_change ? ApplyError::kConnectionLostAfterRequest : ApplyError::kConnectionLost, {}};
   return {ApplyError::kCompositorRefused, error.Text()};
 }
 
@@ -355,29 +361,34 @@ ApplyResult MutterDisplay::Carry(const Reading&, const Plan& plan) {
   return CallFailure(r, error, true);
 }
 
-// The process that owns the name: 0 when nobody does, -1 when the bus did
-// not answer.
-pid_t OwnerOf(sd_bus* bus, const char* name) {
+// The process that owns the name (0 when nobody does), or the bus's
+// failure as a negative errno.
+int OwnerOf(sd_bus* bus, const char* name, pid_t* owner) {
   BusError error;
   sd_bus_message* raw = nullptr;
   const int r = Call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                      "GetConnectionUnixProcessID", error.get(), &raw, name);
   const Message reply(raw);
-  if (r == -ETIMEDOUT) return -1;
   std::uint32_t pid = 0;
-  return r >= 0 && Sd().message_read(reply.get(), "u", &pid) >= 0 ? pid_t(pid) : 0;
+  *owner = 0;
+  if (r >= 0 && Sd().message_read(reply.get(), "u", &pid) >= 0) *owner = pid_t(pid);
+  // An answer, even "no such name", is a bus that works.
+  return r >= 0 || error.IsSet() ? 0 : r;
 }
 
 }  // namespace
 
-std::unique_ptr<Backend> OpenMutterDisplay(pid_t compositor, const std::string& memory_name) {
+std::unique_ptr<Backend> OpenMutterDisplay(pid_t compositor, const std::string& memory_name,
+                                           std::string* bus_problem) {
   if (!SessionBusNamed() || LoadSdBus() == nullptr) return nullptr;
   sd_bus* raw = nullptr;
-  if (Sd().open_user(&raw) < 0) return nullptr;
+  int r = Sd().open_user(&raw);
   Bus bus(raw);
-  const pid_t owner = OwnerOf(bus.get(), kService);
-  if (owner < 0) return UnusableBackend({ApplyError::kNoAnswer, "the session bus"});
-  if (owner == 0 || (compositor != 0 && owner != compositor)) return nullptr;
+  pid_t owner = 0;
+  if (r >= 0) r = OwnerOf(bus.get(), kService, &owner);
+  if (r == -ETIMEDOUT) return UnusableBackend({ApplyError::kNoAnswer, "the session bus"});
+  if (r < 0) *bus_problem = std::strerror(-r);
+  if (r < 0 || owner == 0 || (compositor != 0 && owner != compositor)) return nullptr;
   return std::make_unique<MutterDisplay>(std::move(bus), memory_name);
 }
 

@@ -79,7 +79,17 @@ void WriteFailureReason(TextSink& sink, const ApplyResult& result, std::uint32_t
       if (!detail.empty()) sink << " (" << detail << ")";
       return;
     case ApplyError::kConnectionLost:
+    case ApplyError::kConnectionLostAfterRequest:
       sink << "the connection to the display server was lost";
+      if (result.error == ApplyError::kConnectionLostAfterRequest) {
+        sink << "; the change may still be made";
+      }
+      return;
+    case ApplyError::kBusUnreachable:
+      sink << "the compositor \"" << detail
+           << "\" offers no output management, and the session bus, where GNOME's Mutter would "
+              "answer, cannot be reached ("
+           << result.alternatives << ")";
       return;
     case ApplyError::kWaylandSession:
       sink << "this is a Wayland session (\"" << detail

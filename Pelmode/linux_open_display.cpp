@@ -34,10 +34,14 @@ Probed ProbeWayland() {
   for (auto* open : {OpenWlrDisplay, OpenKdeDisplay}) {
     if (auto backend = open(connection)) return Mine(std::move(backend));
   }
+  std::string bus_problem;
   if (const pid_t compositor = connection->PeerPid(); compositor != 0) {
-    if (auto mutter = OpenMutterDisplay(compositor, "mutter-" + connection->name())) {
+    if (auto mutter = OpenMutterDisplay(compositor, "mutter-" + connection->name(), &bus_problem)) {
       return Mine(std::move(mutter));
     }
+  }
+  if (!bus_problem.empty()) {
+    return Mine(UnusableBackend({ApplyError::kBusUnreachable, connection->name(), 0, bus_problem}));
   }
   return Mine(UnusableBackend({ApplyError::kWaylandSession, connection->name()}));
 }
@@ -48,7 +52,8 @@ Probed ProbeX11() {
 }
 
 Probed ProbeSessionBus() {
-  auto mutter = OpenMutterDisplay(0, "mutter-session");
+  std::string bus_problem;
+  auto mutter = OpenMutterDisplay(0, "mutter-session", &bus_problem);
   if (!mutter) return {};
   return Mine(std::move(mutter));
 }

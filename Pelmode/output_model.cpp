@@ -21,7 +21,8 @@ Area AreaOf(const Output& output, std::int32_t x, std::int32_t y, ScreenSize pan
   const ModeCandidate shown = Shown(output.quarter_turn, mode);
   const double divisor = output.scale_divides_layout && scale > 0 ? scale : 1.0;
   const auto side = [&](std::uint32_t px, std::uint32_t panning_px) {
-    return std::max(Rounded(px / divisor), panning_px);
+    const double units = px / divisor;
+    return std::max(output.layout_truncates ? std::uint32_t(units) : Rounded(units), panning_px);
   };
   return {x, y, side(shown.width_px, panning.width_px), side(shown.height_px, panning.height_px)};
 }

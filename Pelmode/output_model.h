@@ -36,6 +36,7 @@ struct Output {
   ScreenSize panning;                // where larger than the mode: the area it pans over
   std::vector<OutputMode> modes;
   std::optional<std::size_t> current_mode;
+  bool layout_truncates = false;  // mode pixels / scale cut to whole pixels (wlroots), not rounded
 };
 
 // What the display can hold: every edge of every monitor within the

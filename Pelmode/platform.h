@@ -33,6 +33,8 @@ enum class ApplyError {
   kServerRefused,
   kCompositorRefused,
   kConnectionLost,
+  kConnectionLostAfterRequest,
+  kBusUnreachable,
   kWaylandSession,
   kNoDisplay,
   kWaylandUnreachable,

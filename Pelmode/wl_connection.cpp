@@ -248,7 +248,9 @@ bool Connection::Roundtrip(const Deadline& deadline) {
 }
 
 ApplyResult Connection::WaitFailure(bool asked_change) const {
-  if (!timed_out_) return {ApplyError::kConnectionLost, {}};
+  if (!timed_out_) {
+    return {asked_change ? ApplyError::kConnectionLostAfterRequest : ApplyError::kConnectionLost, {}};
+  }
   return {asked_change ? ApplyError::kNoAnswerAfterRequest : ApplyError::kNoAnswer,
           "the compositor \"" + name_ + "\""};
 }

@@ -17,6 +17,14 @@ constexpr std::uint32_t kManagerVersion = 4;
 
 struct Head;
 
+// wlroots places outputs by their size divided by the scale, cut to whole
+// pixels (1366 at 1.5 takes 910).
+Output WlrOutput() {
+  Output output;
+  output.layout_truncates = true;
+  return output;
+}
+
 struct Mode {
   Head* head;
   std::size_t index;  // in the head's output modes
@@ -25,7 +33,7 @@ struct Mode {
 
 struct Head {
   zwlr_output_head_v1* proxy = nullptr;
-  Output output;
+  Output output = WlrOutput();
   std::vector<std::unique_ptr<Mode>> modes;
   bool gone = false;
 };

@@ -134,6 +134,8 @@ ApplyResult X11Display::Result(ApplyError error) const {
               "the display server \"" + display_name_ + "\""};
     case ApplyError::kLibraryMissing:
       return {error, "libxcb-randr.so.0"};
+    case ApplyError::kConnectionLost:
+      return {asked_change_ ? ApplyError::kConnectionLostAfterRequest : error, {}};
     case ApplyError::kCannotOpenDisplay:
     case ApplyError::kNoSuchScreen:
     case ApplyError::kConnectionRefused:
