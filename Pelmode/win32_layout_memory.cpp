@@ -27,10 +27,13 @@ class Handle {
   HANDLE handle_;
 };
 
-// WHAT failed, with the system's error code.
-std::string Failed(const std::wstring& what_path, const char* what) {
-  return Utf8Of(what_path.c_str()) + what + " (Windows error " + std::to_string(GetLastError()) +
-         ")";
+// The last call's error, as messages end.
+std::string LastError() { return " (Windows error " + std::to_string(GetLastError()) + ")"; }
+
+// PATH and what failed with it.
+std::string Failed(const std::wstring& path, const char* what) {
+  const std::string error = LastError();  // before the conversion sets another
+  return Utf8Of(path.c_str()) + what + error;
 }
 
 std::wstring Variable(const wchar_t* name) {
@@ -61,7 +64,7 @@ std::string ReadProblem(HANDLE file, std::string* content) {
   DWORD got = 0;
   if (!content->empty() && (!ReadFile(file, content->data(), DWORD(content->size()), &got,
                                       nullptr) || got != content->size())) {
-    return "it cannot be read (Windows error " + std::to_string(GetLastError()) + ")";
+    return "it cannot be read" + LastError();
   }
   return {};
 }
@@ -93,7 +96,7 @@ void Win32LayoutMemory::Read() {
   if (file.get() == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
-    problem = "it cannot be opened (Windows error " + std::to_string(error) + ")";
+    problem = "it cannot be opened" + LastError();
   } else {
     problem = ReadProblem(file.get(), &content_);
   }
