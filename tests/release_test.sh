@@ -103,7 +103,7 @@ report "lintian finds no error or warning in the Debian package" \
   "$(lintian --fail-on error,warning "$deb" 2>&1 | grep -v '^running with root')"
 report "the manual page and the scripts lint clean" "$(mandoc -T lint "$SOURCE_DIR/Pelmode/Pelmode.1")$(
   cd "$SOURCE_DIR" && shellcheck -x scripts/run scripts/test scripts/lib/*.sh .ci/run bench/run \
-    tests/*.sh tests/lib/*.sh)"
+    tests/*.sh tests/lib/*.sh packaging/bash-completion)"
 depends=$(dpkg-deb -f "$deb" Depends)
 report "Debian package depends on what the program links, libc6 once" \
   "$([[ $depends == *libc6* && $depends != *libc6*libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* &&
@@ -129,23 +129,13 @@ report "the packaged program needs only the C library; the rest is loaded by run
   "$(objdump -p "${PELMODE[0]}" | awk '/NEEDED/ && $2 != "libc.so.6"')$(readelf -dlW "${PELMODE[0]}" |
     grep -c 'BIND_NOW\|GNU_RELRO' | grep -qx 2 || echo 'not hardened: no relro or bindnow')$(
     strings -a "${PELMODE[0]}" | grep -oE 'lib[a-z0-9_+-]+\.so($|[^.a-z0-9_+-])')"
-# Each row: the words typed, the completions offered.
-report "bash completes the options by either name, none after --" "$(
-  while IFS='|' read -r typed offered; do
-    read -ra words <<<"$typed"
-    for name in Pelmode pelmode; do
-      got=$(bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
-        _pelmode "$1"; echo "${COMPREPLY[*]}"' _ "$WORK/root/usr/share/bash-completion/completions/$name" \
-        "$name" "${words[@]}")
-      [[ $got == "$offered" ]] || echo "$name $typed: offered '$got', not '$offered'"
-    done
-  done <<'EOF'
---ve|--version
---o|--output
-1024 --t|--try
--- -|
-EOF
-)"
+# Each row: the words typed | the completions offered.
+report "bash completes the options by either name, none after --" "$(for name in Pelmode pelmode; do
+  bash -c 'source "$1"; for row in "--ve|--version" "--o|--output" "1024 --t|--try" "-- -|"; do
+    read -ra COMP_WORDS <<<"$2 ${row%|*}"; COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=()
+    _pelmode "$2"; [[ "${COMPREPLY[*]}" == "${row#*|}" ]] || echo "$2 ${row%|*}: offered ${COMPREPLY[*]}"
+  done' _ "$WORK/root/usr/share/bash-completion/completions/$name" "$name"
+done)"
 start_xvfb "$WORK/xvfb" || exit 1
 run_pelmode 1024 768
 expect "the packaged Pelmode changes the mode" 0 '1280x1024    0Hz' 1024x768 "" \
