@@ -3,6 +3,7 @@
 
 #include "backend.h"
 #include "disp_change.h"
+#include "win32_layout_memory.h"
 
 namespace pelmode {
 namespace {
@@ -53,11 +54,12 @@ class Win32Display final : public Backend {
   std::string Name() const override { return name_; }
   ApplyResult Read(Reading* reading) override;
   ApplyResult Carry(const Reading& reading, const Plan& plan) override;
-  MemoryStore& Memory() override { return NoMemory(); }
+  MemoryStore& Memory() override { return *memory_; }
 
  private:
   std::string name_ = PrimaryDeviceName();
   DEVMODEA record_ = EmptyRecord();
+  std::unique_ptr<MemoryStore> memory_ = OpenWin32LayoutMemory();
 };
 
 ApplyResult Win32Display::Read(Reading* reading) {

@@ -31,24 +31,35 @@ else()
   file(CREATE_LINK Pelmode.1.gz ${CMAKE_CURRENT_BINARY_DIR}/pelmode.1.gz SYMBOLIC)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/pelmode DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/pelmode.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES packaging/copyright ${changelog} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/pelmode)
+  # bash-completion looks a command's completion up by the command's name.
+  set(completions ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
+  install(FILES packaging/bash-completion RENAME pelmode DESTINATION ${completions})
+  file(CREATE_LINK pelmode ${CMAKE_CURRENT_BINARY_DIR}/Pelmode.completion SYMBOLIC)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/Pelmode.completion RENAME Pelmode
+    DESTINATION ${completions})
+  # What only the Debian package holds: cpack installs this component too,
+  # `cmake --install` does not.
+  install(FILES packaging/copyright ${changelog} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/pelmode
+    COMPONENT debian EXCLUDE_FROM_ALL)
   install(FILES packaging/lintian-overrides RENAME pelmode
-    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides)
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT debian EXCLUDE_FROM_ALL)
+  set(CPACK_COMPONENTS_ALL Unspecified debian)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  # The dependencies are what dpkg-shlibdeps finds in the executable, and
-  # the libraries it loads only where they are needed: xcb on X11,
-  # libwayland-client in a Wayland session, libsystemd where Mutter may be
-  # asked.
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+  # The program links only the C library; it loads the rest where they are
+  # needed: xcb on X11, libwayland-client in a Wayland session, libsystemd
+  # where Mutter may be asked. cmake/DebianDepends.cmake adds the C library.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxcb1, libxcb-randr0, libwayland-client0, libsystemd0")
-  # Packed relocations need a C library that reads them, which
-  # dpkg-shlibdeps does not see: no symbol of that version is used.
+  set(CPACK_PELMODE_PROGRAM ${CMAKE_CURRENT_BINARY_DIR}/Pelmode/Pelmode)
+  # Packed relocations need a C library that reads them.
   if(PELMODE_LINKER_PACKS_RELOCATIONS)
-    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libc6 (>= 2.36)")
+    set(CPACK_PELMODE_LIBC_AT_LEAST 2.36)
   endif()
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/DebianDepends.cmake)
 endif()
 
 set(CPACK_PACKAGE_NAME pelmode)

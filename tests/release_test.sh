@@ -33,7 +33,7 @@ report "console subsystem 6.0" \
     $(header MinorSubsystemVersion) == 0 ]] || grep -E 'Subsystem' <<<"$headers")"
 imports=$(awk '/DLL Name:/ { print toupper($3) }' <<<"$headers" | sort | tr '\n' ' ')
 report "imports only system DLLs" \
-  "$([[ $imports == "KERNEL32.DLL MSVCRT.DLL USER32.DLL " ]] || echo "imports: $imports")"
+  "$([[ $imports == "KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL " ]] || echo "imports: $imports")"
 
 resources=$(wrestool -l "$EXE" | sed 's/ \[.*//')
 expected_resources=$(
@@ -95,17 +95,18 @@ report "the icon is what tools/make_icon.py draws" \
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { $1 = $2 = $3 = $4 = $5 = ""; print substr($0, 6) }')
 report "Debian package holds the program and its page under both names, and its documents" \
   "$(diff <(printf '%s\n' ./usr/bin/Pelmode './usr/bin/pelmode -> Pelmode' \
-    ./usr/share/doc/pelmode/changelog.Debian.gz ./usr/share/doc/pelmode/copyright \
+    './usr/share/bash-completion/completions/Pelmode -> pelmode' \
+    ./usr/share/bash-completion/completions/pelmode ./usr/share/doc/pelmode/changelog.Debian.gz ./usr/share/doc/pelmode/copyright \
     ./usr/share/lintian/overrides/pelmode ./usr/share/man/man1/Pelmode.1.gz \
     './usr/share/man/man1/pelmode.1.gz -> Pelmode.1.gz') <(echo "$files"))"
 report "lintian finds no error or warning in the Debian package" \
   "$(lintian --fail-on error,warning "$deb" 2>&1 | grep -v '^running with root')"
 report "the manual page and the scripts lint clean" "$(mandoc -T lint "$SOURCE_DIR/Pelmode/Pelmode.1")$(
   cd "$SOURCE_DIR" && shellcheck -x scripts/run scripts/test scripts/lib/*.sh .ci/run bench/run \
-    tests/*.sh tests/lib/*.sh)"
+    tests/*.sh tests/lib/*.sh packaging/bash-completion)"
 depends=$(dpkg-deb -f "$deb" Depends)
-report "Debian package depends on what the program links" \
-  "$([[ $depends == *libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* &&
+report "Debian package depends on what the program links, libc6 once" \
+  "$([[ $depends == *libc6* && $depends != *libc6*libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* &&
     $depends == *libwayland-client0* && $depends == *libsystemd0* ]] ||
     echo "Depends: $depends")$(readelf -V "$BUILDS/native/Pelmode/Pelmode" | grep -q GLIBC_ABI_DT_RELR &&
     [[ $depends != *'libc6 (>= 2.36)'* ]] && echo "packed relocations need libc6 2.36: $depends")"
@@ -128,6 +129,13 @@ report "the packaged program needs only the C library; the rest is loaded by run
   "$(objdump -p "${PELMODE[0]}" | awk '/NEEDED/ && $2 != "libc.so.6"')$(readelf -dlW "${PELMODE[0]}" |
     grep -c 'BIND_NOW\|GNU_RELRO' | grep -qx 2 || echo 'not hardened: no relro or bindnow')$(
     strings -a "${PELMODE[0]}" | grep -oE 'lib[a-z0-9_+-]+\.so($|[^.a-z0-9_+-])')"
+# Each row: the words typed | the completions offered.
+report "bash completes the options by either name, none after --" "$(for name in Pelmode pelmode; do
+  bash -c 'source "$1"; for row in "--ve|--version" "--o|--output" "1024 --t|--try" "-- -|"; do
+    read -ra COMP_WORDS <<<"$2 ${row%|*}"; COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=()
+    _pelmode "$2"; [[ "${COMPREPLY[*]}" == "${row#*|}" ]] || echo "$2 ${row%|*}: offered ${COMPREPLY[*]}"
+  done' _ "$WORK/root/usr/share/bash-completion/completions/$name" "$name"
+done)"
 start_xvfb "$WORK/xvfb" || exit 1
 run_pelmode 1024 768
 expect "the packaged Pelmode changes the mode" 0 '1280x1024    0Hz' 1024x768 "" \
