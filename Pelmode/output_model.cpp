@@ -363,6 +363,10 @@ std::string Misplaced(const std::vector<Output>& before, const Plan& plan,
       return output.name + " shows " + PlaceText(shown, output.x, output.y, compare_rate) +
              ", not " + planned;
     }
+    const ScreenSize pans = {next.area.width_px, next.area.height_px};
+    if (before[i].panning != ScreenSize{} && output.panning != pans) {
+      return output.name + " pans over " + SizeText(output.panning) + ", not " + SizeText(pans);
+    }
   }
   return {};
 }
