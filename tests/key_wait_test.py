@@ -95,27 +95,6 @@ class Job:
         return os.waitpid(self.leader, 0)[1]
 
 
-def unusual_inputs():
-    job = Job([PELMODE], alone=True)
-    problems = [] if PROMPT in job.read(PROMPT) and job.awaits_key() else ["no key wait"]
-    job.type(b"\x1a")
-    problems += [] if job.awaits_key() and job.read(seconds=0.3).endswith(PROMPT) else ["the wait left single-key mode"]
-    job.type(b"q")
-    problems += [] if os.waitstatus_to_exitcode(job.wait()) == 2 and job.restored() else ["did not end as it was"]
-    report("Ctrl+Z where the job cannot stop leaves the wait for one key", "; ".join(problems))
-
-    job = Job([PELMODE], nonblocking=True)
-    job.read(PROMPT)
-    time.sleep(0.5)
-    stat = f"/proc/{job.job}/stat"
-    cpu = sum(map(int, open(stat).read().split(") ")[1].split()[11:13])) if os.path.exists(stat) else None
-    problems = [] if cpu is not None and cpu < 10 else [f"returned at once or spun ({cpu} ticks)"]
-    job.type(b"q")
-    problems += [] if os.waitstatus_to_exitcode(job.wait()) == 2 else ["did not end"]
-    problems += [] if fcntl.fcntl(job.slave, fcntl.F_GETFL) & os.O_NONBLOCK else ["flags not restored"]
-    report("a non-blocking terminal is waited on without spinning", "; ".join(problems))
-
-
 def arrow_key():
     # The next program reads whatever input is left, waiting 0.3 s at most.
     script = "\"$0\"; stty -icanon min 0 time 3; printf '<'; dd bs=16 count=1 2>/dev/null; printf '>'"
@@ -130,18 +109,25 @@ def arrow_key():
 
 def key_and_signals():
     ends, dies, stops, ignored = "ends the wait", "dies", "stops, then goes on", "is ignored"
-    for name, number, keys, ignored_at_start, outcome in [
-        ("a key", None, b"q", None, ends),
-        ("Ctrl+C", signal.SIGINT, b"\x03", None, dies),
-        ("Ctrl+\\", signal.SIGQUIT, b"\x1c", None, dies),
-        ("SIGTERM", signal.SIGTERM, None, None, dies),
-        ("SIGHUP", signal.SIGHUP, None, None, dies),
-        ("Ctrl+Z, SIGCONT, twice", signal.SIGTSTP, b"\x1a", None, stops),
-        ("Ctrl+C the caller ignores", signal.SIGINT, b"\x03", signal.SIGINT, ignored),
+    for name, number, keys, outcome, options in [
+        ("a key", None, b"q", ends, {}),
+        ("Ctrl+C", signal.SIGINT, b"\x03", dies, {}),
+        ("Ctrl+\\", signal.SIGQUIT, b"\x1c", dies, {}),
+        ("SIGTERM", signal.SIGTERM, None, dies, {}),
+        ("SIGHUP", signal.SIGHUP, None, dies, {}),
+        ("Ctrl+Z, SIGCONT, twice", signal.SIGTSTP, b"\x1a", stops, {}),
+        ("Ctrl+C the caller ignores", signal.SIGINT, b"\x03", ignored, {"ignored": signal.SIGINT}),
+        ("Ctrl+Z where the job cannot stop", signal.SIGTSTP, b"\x1a", ignored, {"alone": True}),
+        ("a key on a non-blocking terminal", None, b"q", ends, {"nonblocking": True}),
     ]:
-        job = Job([PELMODE], ignored_at_start)
+        job = Job([PELMODE], **options)
         problems = [] if PROMPT in job.read(PROMPT) and job.awaits_key() else ["no key wait"]
         printed = len(job.output)
+        if "nonblocking" in options:  # waited on all the same, without spinning
+            time.sleep(0.5)
+            stat = f"/proc/{job.job}/stat"
+            cpu = sum(map(int, open(stat).read().split(") ")[1].split()[11:13])) if os.path.exists(stat) else None
+            problems += [] if cpu is not None and cpu < 10 else [f"returned at once or spun ({cpu} ticks)"]
         job.type(keys) if keys else os.kill(job.job, number)
         for again in range(2 if outcome == stops else 0):  # a second stop as well
             problems += [] if not again or job.awaits_key() and not job.type(keys) else ["no second wait"]
@@ -154,12 +140,13 @@ def key_and_signals():
         status = os.waitstatus_to_exitcode(job.wait())
         problems += [] if status == (-number if outcome == dies else 2) else [f"ended with {status}"]
         problems += [] if job.restored() else ["terminal not restored"]
-        problems += [] if outcome != ends or job.read(seconds=0.2)[printed:] == b"" else ["echoed"]
+        problems += [] if outcome not in (ends, ignored) or job.read(seconds=0.2)[printed:] == b"" else ["echoed"]
+        nonblocking = fcntl.fcntl(job.slave, fcntl.F_GETFL) & os.O_NONBLOCK != 0
+        problems += [] if nonblocking == ("nonblocking" in options) else ["flags not restored"]
         report(f"{name} {outcome}, the terminal as it was", "; ".join(problems))
 
 
 key_and_signals()
-unusual_inputs()
 arrow_key()
 print(f"{results['passed']} passed, {results['failed']} failed")
 sys.exit(1 if results["failed"] else 0)
