@@ -19,9 +19,9 @@ source "$(dirname "$0")/lib/expect.sh"
 # Screen and outputs without the refresh rates.
 geometry() { xserver_observed_layout | sed 's/ [0-9.]*\*$//'; }
 
-# shows NAME LAYOUT: the last run succeeded and SHOWN (geometry, else the
-# command it names) reports LAYOUT, its lines separated by semicolons.
-shows() { report "$1" "$(status_is 0)$(diff <(echo "${2//;/$'\n'}") <(${SHOWN:-geometry}))"; }
+# shows NAME GEOMETRY: the last run succeeded and left GEOMETRY, its lines
+# separated by semicolons.
+shows() { report "$1" "$(status_is 0)$(diff <(echo "${2//;/$'\n'}") <(geometry))"; }
 
 # start_dummy DIR: Xorg on the dummy driver; DISPLAY names it.
 start_dummy() { xserver_start dummy "$1" && export DISPLAY=$XSERVER_DISPLAY; }
@@ -332,35 +332,18 @@ test_mutter() {
     MUTTER_DEBUG_DUMMY_MODE_SPECS=1920x1080@60:1280x720@59.94:1280x720@60:1024x768@59.94:1024x768@60:1024x768@75:800x600@85 \
     compositor pelmode-mutter mutter --nested --wayland --no-x11 --wayland-display=pelmode-mutter || return 1
   gdbus wait --session --timeout 20 org.gnome.Mutter.DisplayConfig || return 1
-  local mutter=${PIDS[-1]} SHOWN=mutter_layout before
-  # The bus found where it is when no address is named.
-  without DBUS_SESSION_BUS_ADDRESS run_pelmode 1280 720
-  expect "Mutter: the change" 0 1920x1080@60 1280x720 ""
-  shows "Mutter: the neighbour follows" 'LVDS1 1280x720@60.000+0+0 x1;LVDS2 1920x1080@60.000+1280+0 x1'
-  # gdb gives the first apply a serial Mutter never issued: it is refused as
-  # stale, read again and applied.
-  mutter_arrange 1920x1080@60.000 1 1920
-  under_gdb 'sd_bus_message_append if $_streq((char *) $rsi, "uu")' 'set $rdx = 99' delete continue
-  expect "Mutter: a stale serial read again" 0 1920x1080@60 1024x768 ""
-  mutter_arrange 1280x720@59.940 1 1280
-  run_pelmode 1024 768
-  shows "Mutter: 59.940 kept beside 60.000" 'LVDS1 1024x768@59.940+0+0 x1;LVDS2 1920x1080@60.000+1024+0 x1'
-  # Scale 2 is allowed with 1920x1080 only: a smaller size takes 1.
-  mutter_arrange 1920x1080@60.000 2 1920
-  run_pelmode 1280 720
-  shows "Mutter: from scale 2 to 1280x720" 'LVDS1 1280x720@60.000+0+0 x1;LVDS2 1920x1080@60.000+1280+0 x1'
-  # Another client moves LVDS2 below LVDS1 after Pelmode read the monitors
-  # and before it applies: the change is planned again on that.
-  mutter_arrange 1920x1080@60.000 1 1920
-  under_gdb MutterDisplay::ChangedSinceRead "shell $(mutter_arrangement 1920x1080@60.000 1 0 1080)" \
-    delete continue
-  expect "Mutter: a change made meanwhile by another client" 0 1920x1080@60 1024x768 ""
-  shows "Mutter: ... is planned on, not undone" 'LVDS1 1024x768@60.000+0+0 x1;LVDS2 1920x1080@60.000+0+768 x1'
-  mutter_arrange 1920x1080@60.000 1 1920
-  under_gdb MutterDisplay::Carry "shell kill -STOP $mutter" delete continue
-  kill -CONT "$mutter"
-  expect "Mutter stopped during the change" 1 1920x1080@60 1024x768 \
-    "Mutter on the session bus did not answer within $ANSWER_TIMEOUT_S s; the change may still be made"
+  local mutter=${PIDS[-1]} OBSERVE=mutter_layout before
+  # The bus found where it is when no address is named. gdb gives an apply a
+  # serial Mutter never issued, or moves LVDS2 below LVDS1 after Pelmode read
+  # the monitors (the change is planned again on that), or stops Mutter.
+  rows <<ROWS
+without DBUS_SESSION_BUS_ADDRESS run_pelmode 1280 720|Mutter: the change, the neighbour follows|0|1920x1080@60||LVDS1 1280x720@60.000+0+0 x1;LVDS2 1920x1080@60.000+1280+0 x1
+mutter_arrange 1920x1080@60.000 1 1920; under_gdb 'sd_bus_message_append if \$_streq((char *) \$rsi, "uu")' 'set \$rdx = 99' delete continue|Mutter: a stale serial read again|0|1920x1080@60|
+mutter_arrange 1280x720@59.940 1 1280; run_pelmode 1024 768|Mutter: 59.940 kept beside 60.000|0|1280x720@60||LVDS1 1024x768@59.940+0+0 x1;LVDS2 1920x1080@60.000+1024+0 x1
+mutter_arrange 1920x1080@60.000 2 1920; run_pelmode 1280 720|Mutter: scale 2 to a size that allows only 1|0|1920x1080@60||LVDS1 1280x720@60.000+0+0 x1;LVDS2 1920x1080@60.000+1280+0 x1
+mutter_arrange 1920x1080@60.000 1 1920; under_gdb MutterDisplay::ChangedSinceRead "shell \$(mutter_arrangement 1920x1080@60.000 1 0 1080)" delete continue|Mutter: a change made meanwhile by another client is planned on, not undone|0|1920x1080@60||LVDS1 1024x768@60.000+0+0 x1;LVDS2 1920x1080@60.000+0+768 x1
+mutter_arrange 1920x1080@60.000 1 1920; under_gdb MutterDisplay::Carry "shell kill -STOP $mutter" delete continue; kill -CONT $mutter|Mutter stopped during the change|1|1920x1080@60|Mutter on the session bus did not answer within $ANSWER_TIMEOUT_S s; the change may still be made
+ROWS
   for _ in $(seq 100); do mutter_layout | grep -q 'LVDS1 1024x768' && break; sleep 0.1; done
   report "Mutter stopped during the change: made once it goes on" "$(mutter_layout | grep -v 'LVDS1 1024x768' | grep LVDS1)"
   # The bottoms lined up, and on the way back the tops as well: only the
@@ -370,11 +353,10 @@ test_mutter() {
   run_pelmode 1280 720
   mutter_arrange 1920x1080@60.000 1 1920 360 1280x720@60.000
   run_pelmode 1280 720
-  run_pelmode 1920 1080
-  shows "Mutter: the way back remembered" 'LVDS1 1920x1080@60.000+0+0 x1;LVDS2 1280x720@60.000+1920+360 x1'
-  mutter_arrange 1920x1080@60.000 1 1920 0 1280x720@60.000 1
-  run_pelmode 1280 720
-  shows "Mutter: a turned neighbour keeps its turn" 'LVDS1 1280x720@60.000+0+0 x1;LVDS2 1280x720@60.000+1280+0 x1 turned 1'
+  rows <<'ROWS'
+run_pelmode 1920 1080|Mutter: the way back remembered|0|1280x720@60||LVDS1 1920x1080@60.000+0+0 x1;LVDS2 1280x720@60.000+1920+360 x1
+mutter_arrange 1920x1080@60.000 1 1920 0 1280x720@60.000 1; run_pelmode 1280 720|Mutter: a turned neighbour keeps its turn|0|1920x1080@60||LVDS1 1280x720@60.000+0+0 x1;LVDS2 1280x720@60.000+1280+0 x1 turned 1
+ROWS
   report "Mutter: nothing stored" "$(ls "$HOME/.config/monitors.xml" 2>/dev/null)"
   # Mutter on the bus does not make it the display of every session.
   DISPLAY=$XSERVER_DISPLAY without WAYLAND_DISPLAY run_pelmode 4096 2304

@@ -29,7 +29,7 @@ differs() {
 # expect NAME STATUS CURRENT TARGET REASON [LAYOUT]: checks the output of the
 # last run (a change from CURRENT, "WxH@HZ" or "unknown", to TARGET, failed
 # for REASON unless it is empty, after the line NOTICE where that is set), its
-# status, and the layout xrandr reports (lines separated by newlines or
+# status, and the layout xrandr (or OBSERVE) reports (lines separated by newlines or
 # semicolons) when one is given.
 expect() {
   local name=$1 current=$3 err=${NOTICE:-} layout problems="" out
@@ -43,7 +43,7 @@ expect() {
   out_report=$(differs stdout "$out" "$WORK/out") err_report=$(differs stderr "$err" "$WORK/err")
   problems+="${out_report:+$out_report$'\n'}${err_report:+$err_report$'\n'}"
   if [[ $# -ge 6 ]]; then
-    layout=$(xserver_observed_layout)
+    layout=$(${OBSERVE:-xserver_observed_layout})
     [[ $layout == "${6//;/$'\n'}" ]] || problems+="xrandr shows:"$'\n'"$layout"$'\n'"expected:"$'\n'"$6"
   fi
   report "$name" "$problems"
