@@ -10,6 +10,7 @@ mkdir -p "$WORK"
 EOL=${EOL:-}
 passed=0
 failed=0
+PIDS=()  # what was started besides an X server, for stop
 
 # run_pelmode WIDTH HEIGHT: standard input at its end, as in a script.
 run_pelmode() {
@@ -61,6 +62,22 @@ rows() {
     expect "$NAME" "$status" "$current" "$TARGET" "$reason" ${layout:+"$layout"}
   done
 }
+
+# compositor SOCKET COMMAND...: runs COMMAND in the background (its pid in
+# PIDS, its output in SOCKET.log beside the runtime folder) until it listens
+# on SOCKET in XDG_RUNTIME_DIR, within 20 s; WAYLAND_DISPLAY names it.
+compositor() {
+  "${@:2}" >"$XDG_RUNTIME_DIR/../$1.log" 2>&1 &
+  PIDS+=($!)
+  for _ in $(seq 200); do
+    [[ -S $XDG_RUNTIME_DIR/$1 ]] && export WAYLAND_DISPLAY=$1 && return 0
+    kill -0 "${PIDS[-1]}" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+stop() { kill "$@" 2>/dev/null; wait "$@" 2>/dev/null; }
 
 # report NAME PROBLEMS: a check passed when it found no problems.
 report() {
