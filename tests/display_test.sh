@@ -243,7 +243,6 @@ test_wayland() {
   rows <<ROWS
 run_pelmode 800 600|Wayland session: refused, nothing asked|1|unknown|$refused
 without WAYLAND_DISPLAY run_pelmode 800 600|Xwayland alone: known by its outputs, refused|1|1024x640@60|${refused//pelmode-weston/$DISPLAY}
-without DISPLAY run_pelmode 800 600|Wayland session without DISPLAY: the same|1|unknown|$refused
 ROWS
   report "Wayland session: mode unchanged" "$(diff <(echo "$before") <(xrandr --current))"
 }

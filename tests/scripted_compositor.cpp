@@ -132,12 +132,6 @@ std::string Text(std::size_t head, std::size_t index) {
   return std::to_string(m.width) + "x" + std::to_string(m.height) + "@" + std::to_string(m.refresh);
 }
 
-std::string Text(double scale) {
-  std::ostringstream text;
-  text << scale;  // as %g
-  return text.str();
-}
-
 std::string Text(std::int32_t x, std::int32_t y) { return std::to_string(x) + "," + std::to_string(y); }
 
 // Records a field asked of the head in the configuration, while that
@@ -166,9 +160,10 @@ Answer Apply(const Object& configuration, bool stale) {
   if (answer == kCancelled || answer == kLate) heads.back().state.x += 1;
   for (std::size_t i = 0; i < heads.size() && changed; ++i) {
     const State& s = heads[i].state;
-    Log(heads[i].name + " " + Text(i, s.mode) + "+" + std::to_string(s.x) + "+" + std::to_string(s.y) +
-        " scale=" + Text(s.scale) + " transform=" + std::to_string(s.transform) +
-        " enabled=" + std::to_string(s.enabled));
+    char line[200];
+    std::snprintf(line, sizeof line, "%s %s+%d+%d scale=%g transform=%d enabled=%d", heads[i].name.c_str(),
+                  Text(i, s.mode).c_str(), s.x, s.y, s.scale, s.transform, s.enabled);
+    Log(line);
   }
   return answer;
 }
