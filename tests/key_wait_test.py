@@ -135,12 +135,14 @@ def key_and_signals():
             problems += [] if job.restored() else ["terminal not restored while stopped"]
             os.kill(job.job, signal.SIGCONT)
         if outcome in (stops, ignored):
+            job.read(seconds=0.3)  # time for a handler to have run
             problems += [] if job.awaits_key() else ["the wait does not go on"]
             job.type(b"q")
         status = os.waitstatus_to_exitcode(job.wait())
         problems += [] if status == (-number if outcome == dies else 2) else [f"ended with {status}"]
         problems += [] if job.restored() else ["terminal not restored"]
-        problems += [] if outcome not in (ends, ignored) or job.read(seconds=0.2)[printed:] == b"" else ["echoed"]
+        after = job.read(seconds=0.2)[printed:] if outcome in (ends, ignored) else b""
+        problems += [] if after == b"" else [f"printed after the prompt: {after!r}"]
         nonblocking = fcntl.fcntl(job.slave, fcntl.F_GETFL) & os.O_NONBLOCK != 0
         problems += [] if nonblocking == ("nonblocking" in options) else ["flags not restored"]
         report(f"{name} {outcome}, the terminal as it was", "; ".join(problems))
