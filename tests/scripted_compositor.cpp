@@ -20,7 +20,7 @@
 //   die: the compositor exits at once with status 0, as a crash would.
 // A wlr apply with a stale serial is cancelled and takes no answer; a wlr
 // test always succeeds.
-// The log: "ready" once clients are taken; per apply "apply N ANSWER"
+// The log: per apply "apply N ANSWER"
 // (ANSWER "stale" for a stale serial), then "asked NAME FIELD=VALUE..." for
 // each head it named, and after a change or cancel a line per head,
 // "NAME WxH@MHZ+X+Y scale=S transform=T enabled=E".
@@ -398,7 +398,6 @@ int main(int argc, char** argv) {
     std::perror(log_file ? "socket" : "log");
     return 1;
   }
-  Log("ready");
   wl_display_run(display);
   wl_event_source_remove(sigterm);
   wl_display_destroy_clients(display);

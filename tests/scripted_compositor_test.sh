@@ -38,7 +38,7 @@ CASES=(
 
 # The log as the cases give it.
 states() {
-  grep -v -e '^ready$' -e '^asked ' "$WORK/case/log" | sed 's/ scale=1 transform=0 enabled=1$//'
+  grep -v '^asked ' "$WORK/case/log" | sed 's/ scale=1 transform=0 enabled=1$//'
 }
 
 # asked_problems ITEMS: each item "NAME FIELD=VALUE..." must be in the last
