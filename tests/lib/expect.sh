@@ -51,8 +51,9 @@ expect() {
 }
 
 # rows: each line of standard input, "COMMAND|NAME|STATUS|CURRENT|REASON[|LAYOUT]",
-# is a case: COMMAND runs Pelmode as run_pelmode does, with NAME set, then
-# its outcome is checked as expect does.
+# is a case: COMMAND, a command line run with NAME set, runs Pelmode through
+# run_pelmode (or what calls it), which sets STATUS and TARGET; then the
+# outcome is checked as expect does.
 rows() {
   local lines line command status current reason layout
   mapfile -t lines
