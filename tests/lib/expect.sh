@@ -52,7 +52,7 @@ expect() {
 
 # rows: each line of standard input, "COMMAND|NAME|STATUS|CURRENT|REASON[|LAYOUT]",
 # is a case: COMMAND, a command line run with NAME set, runs Pelmode through
-# run_pelmode (or what calls it), which sets STATUS and TARGET; then the
+# run_pelmode, run_timed or under_gdb, which set STATUS and TARGET; then the
 # outcome is checked as expect does.
 rows() {
   local lines line command status current reason layout
