@@ -314,6 +314,9 @@ ROWS
   expect "the bus gone during the change" 1 1280x720@60 1024x768 "the connection to the display server was lost"
 }
 
+# kwin and phoc give each output one mode: a same-size change, and where
+# wlr-randr can read it, the layout left as it was. A compositor that stops
+# answering is the deadlines group's silent socket.
 test_kwin() {
   private_session "$WORK/kwin" || return 1
   # The installed kwin carries a file capability that this machine's
@@ -330,16 +333,11 @@ test_phoc() {
   printf '[core]\nxwayland=false\n[output:HEADLESS-1]\nmode = 1920x1080\n' >"$WORK/phoc/phoc.ini"
   WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
     compositor wayland-0 phoc -C "$WORK/phoc/phoc.ini" || return 1
-  local phoc=${PIDS[-1]} before
+  local before
   before=$(wlr-randr)
   run_pelmode 1920 1080
   expect "phoc: a same-size change" 0 1920x1080@60 1920x1080 ""
   report "phoc: the layout untouched" "$(diff <(echo "$before") <(wlr-randr))"
-  kill -STOP "$phoc"
-  run_pelmode 1920 1080
-  kill -CONT "$phoc"
-  expect "phoc stopped" 1 unknown 1920x1080 \
-    "the Wayland display \"wayland-0\" did not answer within $ANSWER_TIMEOUT_S s, and DISPLAY is not set"
 }
 
 # silent_socket PATH [FULL]: a socket that takes connections and never
