@@ -187,19 +187,6 @@ DISPLAY= run_pelmode 800 600|DISPLAY empty|1|unknown|no display is set (DISPLAY 
 without DISPLAY run_pelmode 800 600|no display named|1|unknown|no display is set (neither WAYLAND_DISPLAY nor DISPLAY)
 DISPLAY=$DISPLAY.1 run_pelmode 800 600|screen that does not exist|1|unknown|the display server of "$DISPLAY.1" has no such screen|$vlayout
 ROWS
-  # Waiting for a key with standard error closed: the prompt is on its way
-  # already, and descriptor 2 is not free for the next file opened.
-  rm -f "$WORK/keys" && mkfifo "$WORK/keys"
-  "${PELMODE[@]}" <"$WORK/keys" >"$WORK/out" 2>&- &
-  local pid=$! held
-  exec {held}>"$WORK/keys"
-  for _ in $(seq 100); do grep -q 'Press any key' "$WORK/out" && break; sleep 0.1; done
-  report "the prompt is written before the wait" "$(grep -q 'Press any key' "$WORK/out" || echo 'not yet')"
-  report "a closed standard error is taken by /dev/null" \
-    "$([[ $(readlink "/proc/$pid/fd/2") == /dev/null ]] || ls -l "/proc/$pid/fd")"
-  exec {held}>&-
-  wait "$pid"
-  STATUS=$? && report "the end of input ends the wait" "$(status_is 2)"
 }
 
 # private_session DIR: the runtime folder, home and session bus of its own

@@ -27,7 +27,7 @@ def eventually(check, seconds=10):
 # With `alone`, the job is the session leader itself, as under `xterm -e`
 # or `ssh -t`: no shell can take it back, so the kernel drops Ctrl+Z.
 class Job:
-    def __init__(self, argv, ignored=None, alone=False, nonblocking=False):
+    def __init__(self, argv, ignored=None, alone=False, nonblocking=False, stderr_closed=False):
         self.master, self.slave = pty.openpty()
         if nonblocking:
             fcntl.fcntl(self.slave, fcntl.F_SETFL, fcntl.fcntl(self.slave, fcntl.F_GETFL) | os.O_NONBLOCK)
@@ -36,11 +36,11 @@ class Job:
         job_pipe = os.pipe()
         self.leader = os.fork()
         if self.leader == 0:
-            self._lead(argv, ignored, job_pipe[1], alone)
+            self._lead(argv, ignored, job_pipe[1], alone, stderr_closed)
         os.close(job_pipe[1])
         self.job = int(os.read(job_pipe[0], 16))
 
-    def _lead(self, argv, ignored, job_pipe, alone):
+    def _lead(self, argv, ignored, job_pipe, alone, stderr_closed):
         os.setsid()
         fcntl.ioctl(self.slave, termios.TIOCSCTTY, 0)
         [os.dup2(self.slave, fd) for fd in range(3)]
@@ -57,6 +57,8 @@ class Job:
             signal.signal(signal.SIGPIPE, signal.SIG_DFL)
             if ignored:
                 signal.signal(ignored, signal.SIG_IGN)
+            if stderr_closed:
+                os.close(2)
             os.execv(argv[0], argv)
         os.write(job_pipe, str(job).encode())
         status = os.waitpid(job, 0)[1]
@@ -119,10 +121,14 @@ def key_and_signals():
         ("Ctrl+C the caller ignores", signal.SIGINT, b"\x03", ignored, {"ignored": signal.SIGINT}),
         ("Ctrl+Z where the job cannot stop", signal.SIGTSTP, b"\x1a", ignored, {"alone": True}),
         ("a key on a non-blocking terminal", None, b"q", ends, {"nonblocking": True}),
+        ("a key with standard error closed", None, b"q", ends, {"stderr_closed": True}),
     ]:
         job = Job([PELMODE], **options)
         problems = [] if PROMPT in job.read(PROMPT) and job.awaits_key() else ["no key wait"]
         printed = len(job.output)
+        if "stderr_closed" in options:  # descriptor 2 is not free for the next file opened
+            fd = f"/proc/{job.job}/fd/2"
+            problems += [] if os.path.lexists(fd) and os.readlink(fd) == "/dev/null" else ["standard error left closed"]
         if "nonblocking" in options:  # waited on all the same, without spinning
             time.sleep(0.5)
             stat = f"/proc/{job.job}/stat"
