@@ -105,9 +105,9 @@ ROWS
 
 # Desktops changed and changed back, as "NAME|XRANDR_OPTIONS|SIZE|AFTER"
 # (AFTER as shows takes it, or empty): the way back must restore them
-# exactly. The layout rule is judged by the unit tests; these prove X11's
-# part: a mirror, the memory a way back needs, and desktops of two or three
-# monitors drawn at random, each touching one placed before.
+# exactly. The layout rule is judged by the unit tests; these prove what
+# X11 adds: a mirror, the memory a way back needs, and desktops of two or
+# three monitors drawn at random, each touching one placed before.
 MONITOR_LAYOUTS=(
   "mirror|--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --same-as DUMMY0|1024 768|screen 1024x768;DUMMY0 1024x768+0+0;DUMMY1 1024x768+0+0"
   "bottoms lined up, and on the way back the tops too|--mode 2048x1536 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 2048x456|1920 1080|screen 3840x1080;DUMMY0 1920x1080+0+0;DUMMY1 1920x1080+1920+0"
