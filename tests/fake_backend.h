@@ -12,8 +12,6 @@ namespace pelmode {
 class FakeBackend final : public Backend, public MemoryStore {
  public:
   std::vector<Output> desk;
-  DeskLimits limits;
-  ApplyResult read_result;
   std::vector<ApplyResult> answers;  // one a change, in turn; then done
   std::string ignored;               // an output the system leaves as it is
   std::string memory;
@@ -22,8 +20,7 @@ class FakeBackend final : public Backend, public MemoryStore {
   std::string Name() const override { return "fake"; }
   ApplyResult Read(Reading* reading) override {
     reading->outputs = desk;
-    reading->limits = limits;
-    return read_result;
+    return {};
   }
   ApplyResult Carry(const Reading& reading, const Plan& plan) override {
     carried.push_back(plan);

@@ -27,7 +27,7 @@ def eventually(check, seconds=10):
 # With `alone`, the job is the session leader itself, as under `xterm -e`
 # or `ssh -t`: no shell can take it back, so the kernel drops Ctrl+Z.
 class Job:
-    def __init__(self, argv, ignored=None, alone=False, nonblocking=False):
+    def __init__(self, argv, ignored=None, alone=False, nonblocking=False, stderr_closed=False):
         self.master, self.slave = pty.openpty()
         if nonblocking:
             fcntl.fcntl(self.slave, fcntl.F_SETFL, fcntl.fcntl(self.slave, fcntl.F_GETFL) | os.O_NONBLOCK)
@@ -36,11 +36,11 @@ class Job:
         job_pipe = os.pipe()
         self.leader = os.fork()
         if self.leader == 0:
-            self._lead(argv, ignored, job_pipe[1], alone)
+            self._lead(argv, ignored, job_pipe[1], alone, stderr_closed)
         os.close(job_pipe[1])
         self.job = int(os.read(job_pipe[0], 16))
 
-    def _lead(self, argv, ignored, job_pipe, alone):
+    def _lead(self, argv, ignored, job_pipe, alone, stderr_closed):
         os.setsid()
         fcntl.ioctl(self.slave, termios.TIOCSCTTY, 0)
         [os.dup2(self.slave, fd) for fd in range(3)]
@@ -57,6 +57,8 @@ class Job:
             signal.signal(signal.SIGPIPE, signal.SIG_DFL)
             if ignored:
                 signal.signal(ignored, signal.SIG_IGN)
+            if stderr_closed:
+                os.close(2)
             os.execv(argv[0], argv)
         os.write(job_pipe, str(job).encode())
         status = os.waitpid(job, 0)[1]
@@ -95,27 +97,6 @@ class Job:
         return os.waitpid(self.leader, 0)[1]
 
 
-def unusual_inputs():
-    job = Job([PELMODE], alone=True)
-    problems = [] if PROMPT in job.read(PROMPT) and job.awaits_key() else ["no key wait"]
-    job.type(b"\x1a")
-    problems += [] if job.awaits_key() and job.read(seconds=0.3).endswith(PROMPT) else ["the wait left single-key mode"]
-    job.type(b"q")
-    problems += [] if os.waitstatus_to_exitcode(job.wait()) == 2 and job.restored() else ["did not end as it was"]
-    report("Ctrl+Z where the job cannot stop leaves the wait for one key", "; ".join(problems))
-
-    job = Job([PELMODE], nonblocking=True)
-    job.read(PROMPT)
-    time.sleep(0.5)
-    stat = f"/proc/{job.job}/stat"
-    cpu = sum(map(int, open(stat).read().split(") ")[1].split()[11:13])) if os.path.exists(stat) else None
-    problems = [] if cpu is not None and cpu < 10 else [f"returned at once or spun ({cpu} ticks)"]
-    job.type(b"q")
-    problems += [] if os.waitstatus_to_exitcode(job.wait()) == 2 else ["did not end"]
-    problems += [] if fcntl.fcntl(job.slave, fcntl.F_GETFL) & os.O_NONBLOCK else ["flags not restored"]
-    report("a non-blocking terminal is waited on without spinning", "; ".join(problems))
-
-
 def arrow_key():
     # The next program reads whatever input is left, waiting 0.3 s at most.
     script = "\"$0\"; stty -icanon min 0 time 3; printf '<'; dd bs=16 count=1 2>/dev/null; printf '>'"
@@ -130,18 +111,29 @@ def arrow_key():
 
 def key_and_signals():
     ends, dies, stops, ignored = "ends the wait", "dies", "stops, then goes on", "is ignored"
-    for name, number, keys, ignored_at_start, outcome in [
-        ("a key", None, b"q", None, ends),
-        ("Ctrl+C", signal.SIGINT, b"\x03", None, dies),
-        ("Ctrl+\\", signal.SIGQUIT, b"\x1c", None, dies),
-        ("SIGTERM", signal.SIGTERM, None, None, dies),
-        ("SIGHUP", signal.SIGHUP, None, None, dies),
-        ("Ctrl+Z, SIGCONT, twice", signal.SIGTSTP, b"\x1a", None, stops),
-        ("Ctrl+C the caller ignores", signal.SIGINT, b"\x03", signal.SIGINT, ignored),
+    for name, number, keys, outcome, options in [
+        ("a key", None, b"q", ends, {}),
+        ("Ctrl+C", signal.SIGINT, b"\x03", dies, {}),
+        ("Ctrl+\\", signal.SIGQUIT, b"\x1c", dies, {}),
+        ("SIGTERM", signal.SIGTERM, None, dies, {}),
+        ("SIGHUP", signal.SIGHUP, None, dies, {}),
+        ("Ctrl+Z, SIGCONT, twice", signal.SIGTSTP, b"\x1a", stops, {}),
+        ("Ctrl+C the caller ignores", signal.SIGINT, b"\x03", ignored, {"ignored": signal.SIGINT}),
+        ("Ctrl+Z where the job cannot stop", signal.SIGTSTP, b"\x1a", ignored, {"alone": True}),
+        ("a key on a non-blocking terminal", None, b"q", ends, {"nonblocking": True}),
+        ("a key with standard error closed", None, b"q", ends, {"stderr_closed": True}),
     ]:
-        job = Job([PELMODE], ignored_at_start)
+        job = Job([PELMODE], **options)
         problems = [] if PROMPT in job.read(PROMPT) and job.awaits_key() else ["no key wait"]
         printed = len(job.output)
+        if "stderr_closed" in options:  # descriptor 2 is not free for the next file opened
+            fd = f"/proc/{job.job}/fd/2"
+            problems += [] if os.path.lexists(fd) and os.readlink(fd) == "/dev/null" else ["standard error left closed"]
+        if "nonblocking" in options:  # waited on all the same, without spinning
+            time.sleep(0.5)
+            stat = f"/proc/{job.job}/stat"
+            cpu = sum(map(int, open(stat).read().split(") ")[1].split()[11:13])) if os.path.exists(stat) else None
+            problems += [] if cpu is not None and cpu < 10 else [f"returned at once or spun ({cpu} ticks)"]
         job.type(keys) if keys else os.kill(job.job, number)
         for again in range(2 if outcome == stops else 0):  # a second stop as well
             problems += [] if not again or job.awaits_key() and not job.type(keys) else ["no second wait"]
@@ -149,17 +141,20 @@ def key_and_signals():
             problems += [] if job.restored() else ["terminal not restored while stopped"]
             os.kill(job.job, signal.SIGCONT)
         if outcome in (stops, ignored):
+            job.read(seconds=0.3)  # time for a handler to have run
             problems += [] if job.awaits_key() else ["the wait does not go on"]
             job.type(b"q")
         status = os.waitstatus_to_exitcode(job.wait())
         problems += [] if status == (-number if outcome == dies else 2) else [f"ended with {status}"]
         problems += [] if job.restored() else ["terminal not restored"]
-        problems += [] if outcome != ends or job.read(seconds=0.2)[printed:] == b"" else ["echoed"]
+        after = job.read(seconds=0.2)[printed:] if outcome in (ends, ignored) else b""
+        problems += [] if after == b"" else [f"printed after the prompt: {after!r}"]
+        nonblocking = fcntl.fcntl(job.slave, fcntl.F_GETFL) & os.O_NONBLOCK != 0
+        problems += [] if nonblocking == ("nonblocking" in options) else ["flags not restored"]
         report(f"{name} {outcome}, the terminal as it was", "; ".join(problems))
 
 
 key_and_signals()
-unusual_inputs()
 arrow_key()
 print(f"{results['passed']} passed, {results['failed']} failed")
 sys.exit(1 if results["failed"] else 0)

@@ -14,7 +14,6 @@ TEST(RefreshRateTest, FollowsTheScanOfTheModeToTheMillihertz) {
       {{25175000, 800, 525, false, true}, 29970},      // double scan: half the frames
       {{25175000, 800, 525, true, true}, 59940},       // both cancel out
       {{65000000, 0, 806, false, false}, 0},           // no htotal
-      {{65000000, 1344, 0, false, false}, 0},          // no vtotal
       {{UINT32_MAX, 1, 1, true, false}, UINT32_MAX},   // no overflow
   };
   for (const auto& [timing, mhz] : cases) {

@@ -10,7 +10,7 @@
 //   unplugged (finished) once described. With kde the first head is the
 //   primary.
 // LIST: comma-separated answers, one per apply, the last repeated:
-//   succeeded (or applied, as kde logs it): the asked state is taken and
+//   succeeded: the asked state is taken and
 //     every client told of it, then comes the answer;
 //   failed: nothing changes;
 //   cancelled: another client has moved the last head a pixel to the
@@ -20,11 +20,11 @@
 //   die: the compositor exits at once with status 0, as a crash would.
 // A wlr apply with a stale serial is cancelled and takes no answer; a wlr
 // test always succeeds.
-// The log: "ready" once clients are taken; per apply "apply N ANSWER"
+// The log: per apply "apply N ANSWER"
 // (ANSWER "stale" for a stale serial), then "asked NAME FIELD=VALUE..." for
 // each head it named, and after a change or cancel a line per head,
 // "NAME WxH@MHZ+X+Y scale=S transform=T enabled=E".
-// Only what Pelmode asks is recorded: enabling, modes, places and scales.
+// Only what Pelmode asks is recorded: enabling, modes and places.
 #include <unistd.h>
 #include <wayland-server-core.h>
 
@@ -132,12 +132,6 @@ std::string Text(std::size_t head, std::size_t index) {
   return std::to_string(m.width) + "x" + std::to_string(m.height) + "@" + std::to_string(m.refresh);
 }
 
-std::string Text(double scale) {
-  std::ostringstream text;
-  text << scale;  // as %g
-  return text.str();
-}
-
 std::string Text(std::int32_t x, std::int32_t y) { return std::to_string(x) + "," + std::to_string(y); }
 
 // Records a field asked of the head in the configuration, while that
@@ -154,8 +148,7 @@ State* Ask(wl_resource* configuration, std::size_t head, const char* field, cons
 // answer, or cancels a stale one; the caller tells the clients.
 Answer Apply(const Object& configuration, bool stale) {
   const Answer answer = stale ? kStale : answers[std::min(answered++, answers.size() - 1)];
-  Log("apply " + std::to_string(++applies) + " " +
-      (kde && answer == kSucceeded ? "applied" : kAnswers[answer]));
+  Log("apply " + std::to_string(++applies) + " " + kAnswers[answer]);
   for (const auto& asked : configuration.asked) {
     std::string line = "asked " + heads[asked.first].name;
     for (const auto& field : asked.second.fields) line += " " + field.first + "=" + field.second;
@@ -167,9 +160,10 @@ Answer Apply(const Object& configuration, bool stale) {
   if (answer == kCancelled || answer == kLate) heads.back().state.x += 1;
   for (std::size_t i = 0; i < heads.size() && changed; ++i) {
     const State& s = heads[i].state;
-    Log(heads[i].name + " " + Text(i, s.mode) + "+" + std::to_string(s.x) + "+" + std::to_string(s.y) +
-        " scale=" + Text(s.scale) + " transform=" + std::to_string(s.transform) +
-        " enabled=" + std::to_string(s.enabled));
+    char line[200];
+    std::snprintf(line, sizeof line, "%s %s+%d+%d scale=%g transform=%d enabled=%d", heads[i].name.c_str(),
+                  Text(i, s.mode).c_str(), s.x, s.y, s.scale, s.transform, s.enabled);
+    Log(line);
   }
   return answer;
 }
@@ -179,9 +173,6 @@ void Destroy(wl_client*, wl_resource* resource) { wl_resource_destroy(resource);
 const auto kIgnore = [](auto...) {};
 
 // wlroots' output manager, versions 1 to 4.
-
-const struct zwlr_output_mode_v1_interface kWlrModeImpl = {Destroy};
-const struct zwlr_output_head_v1_interface kWlrHeadImpl = {Destroy};
 
 // Everything but the name and the modes, as wlroots sends a head that
 // comes on.
@@ -204,12 +195,7 @@ const struct zwlr_output_configuration_head_v1_interface kWlrConfigurationHeadIm
     [](wl_client*, wl_resource* r, std::int32_t x, std::int32_t y) {
       if (State* s = Ask(Of(r).parent, Of(r).head, "pos", Text(x, y))) s->x = x, s->y = y;
     },
-    kIgnore,
-    [](wl_client*, wl_resource* r, wl_fixed_t scale) {
-      const double value = wl_fixed_to_double(scale);
-      if (State* s = Ask(Of(r).parent, Of(r).head, "scale", Text(value))) s->scale = value;
-    },
-    kIgnore};
+    kIgnore, kIgnore, kIgnore};
 
 void SendHeadsAndDone() {
   for (wl_resource* head : All(kHead)) SendHead(head);
@@ -243,30 +229,27 @@ const struct zwlr_output_configuration_v1_interface kWlrConfigurationImpl = {
     [](wl_client*, wl_resource* configuration, wl_resource* head) {
       if (State* s = Ask(configuration, Of(head).head, "enabled", "0")) s->enabled = false;
     },
-    ApplyWlr, [](wl_client*, wl_resource* c) { zwlr_output_configuration_v1_send_succeeded(c); }, Destroy};
+    ApplyWlr, kIgnore, Destroy};
 
 const struct zwlr_output_manager_v1_interface kWlrManagerImpl = {
     [](wl_client* client, wl_resource* manager, std::uint32_t id, std::uint32_t client_serial) {
       Make(client, &zwlr_output_configuration_v1_interface, wl_resource_get_version(manager), id,
            &kWlrConfigurationImpl, {kOther, 0, 0, nullptr, client_serial});
     },
-    [](wl_client*, wl_resource* manager) {
-      zwlr_output_manager_v1_send_finished(manager);
-      wl_resource_destroy(manager);
-    }};
+    kIgnore};
 
 void BindWlr(wl_client* client, void*, std::uint32_t version, std::uint32_t id) {
   wl_resource* manager =
       Make(client, &zwlr_output_manager_v1_interface, int(version), id, &kWlrManagerImpl, {kManager});
   for (std::size_t i = 0; i < heads.size(); ++i) {
     wl_resource* head =
-        Make(client, &zwlr_output_head_v1_interface, int(version), 0, &kWlrHeadImpl, {kHead, i, 0, manager});
+        Make(client, &zwlr_output_head_v1_interface, int(version), 0, nullptr, {kHead, i, 0, manager});
     zwlr_output_manager_v1_send_head(manager, head);
     zwlr_output_head_v1_send_name(head, heads[i].name.c_str());
     zwlr_output_head_v1_send_description(head, heads[i].name.c_str());
     for (std::size_t m = 0; m < heads[i].modes.size(); ++m) {
       wl_resource* mode =
-          Make(client, &zwlr_output_mode_v1_interface, int(version), 0, &kWlrModeImpl, {kMode, i, m, head});
+          Make(client, &zwlr_output_mode_v1_interface, int(version), 0, nullptr, {kMode, i, m, head});
       zwlr_output_head_v1_send_mode(head, mode);
       zwlr_output_mode_v1_send_size(mode, heads[i].modes[m].width, heads[i].modes[m].height);
       zwlr_output_mode_v1_send_refresh(mode, heads[i].modes[m].refresh);
@@ -311,11 +294,7 @@ const struct kde_output_configuration_v2_interface kKdeConfigurationImpl = {
     [](wl_client*, wl_resource* c, wl_resource* d, std::int32_t x, std::int32_t y) {
       if (State* s = Ask(c, Of(d).head, "pos", Text(x, y))) s->x = x, s->y = y;
     },
-    [](wl_client*, wl_resource* c, wl_resource* d, wl_fixed_t scale) {
-      const double value = wl_fixed_to_double(scale);
-      if (State* s = Ask(c, Of(d).head, "scale", Text(value))) s->scale = value;
-    },
-    ApplyKde, Destroy, kIgnore, kIgnore, kIgnore, kIgnore, kIgnore};
+    kIgnore, ApplyKde, Destroy, kIgnore, kIgnore, kIgnore, kIgnore, kIgnore};
 
 const struct kde_output_management_v2_interface kKdeManagementImpl = {
     [](wl_client* client, wl_resource* management, std::uint32_t id) {
@@ -389,7 +368,7 @@ int main(int argc, char** argv) {
   kde = options["--protocol"] == "kde";
   std::istringstream list(options["--answers"]);
   for (std::string word; std::getline(list, word, ',');) {
-    const auto i = std::find(kAnswers, kAnswers + kStale, word == "applied" ? "succeeded" : word) - kAnswers;
+    const auto i = std::find(kAnswers, kAnswers + kStale, word) - kAnswers;
     ok = ok && i != kStale && !(kde && i == kLate);
     answers.push_back(Answer(i));
   }
@@ -419,7 +398,6 @@ int main(int argc, char** argv) {
     std::perror(log_file ? "socket" : "log");
     return 1;
   }
-  Log("ready");
   wl_display_run(display);
   wl_event_source_remove(sigterm);
   wl_display_destroy_clients(display);

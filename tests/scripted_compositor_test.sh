@@ -31,37 +31,14 @@ CASES=(
   "wlr kde|cancelled (the last head moved a pixel meanwhile): read again|cancelled,succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000|apply 1 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0"
   "wlr|cancelled, the move told after the answer: waited for|late,succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||HDMI-A-1 pos=1921,0|apply 1 late;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0"
   "wlr|a head switched off stays off|succeeded|$A;$B pos=1920,0;$C off|1280 720|0|1920x1080    60Hz||DP-2 enabled=0|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1280+0;DP-2 1920x1080@60000+0+0 scale=1 transform=0 enabled=0"
-  "wlr kde|below, lefts lined up: moves up|succeeded|$A;$B pos=0,1080|1280 720|0|1920x1080    60Hz||DP-1 mode=1280x720@60000;HDMI-A-1 pos=0,720|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+0+720"
   "wlr kde|refused|failed|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor refused the change||apply 1 failed"
   "wlr kde|the compositor dies at the change|die|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the connection to the display server was lost||apply 1 die"
   "wlr kde|no answer|silent|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor \"$WORK/case/run/scripted\" did not answer within ${ANSWER_TIMEOUT_S:-8} s; the change may still be made||apply 1 silent"
-  "wlr|cancelled every time|cancelled|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the monitors kept changing||apply 1 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1922+0;apply 3 cancelled;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1923+0"
 )
-
-# start PROTOCOL ANSWERS HEADS: the compositor in a runtime folder and home
-# of its own, once its log says it takes clients.
-start() {
-  rm -rf "$WORK/case" && mkdir -p "$WORK/case/home" && mkdir -m 700 "$WORK/case/run"
-  # The display named by its path, as a session may name it.
-  export XDG_RUNTIME_DIR=$WORK/case/run HOME=$WORK/case/home WAYLAND_DISPLAY=$WORK/case/run/scripted
-  unset DISPLAY DBUS_SESSION_BUS_ADDRESS
-  local head each=() options=()
-  IFS=';' read -ra each <<<"$3"
-  for head in "${each[@]}"; do options+=(--head "$head"); done
-  "$COMPOSITOR" --socket scripted --protocol "$1" --answers "$2" --log "$WORK/case/log" "${options[@]}" \
-    2>"$WORK/case/stderr" &
-  COMPOSITOR_PID=$!
-  for _ in $(seq 200); do
-    grep -qx ready "$WORK/case/log" 2>/dev/null && return 0
-    kill -0 "$COMPOSITOR_PID" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
 
 # The log as the cases give it.
 states() {
-  grep -v -e '^ready$' -e '^asked ' "$WORK/case/log" | sed 's/ applied$/ succeeded/; s/ scale=1 transform=0 enabled=1$//'
+  grep -v '^asked ' "$WORK/case/log" | sed 's/ scale=1 transform=0 enabled=1$//'
 }
 
 # asked_problems ITEMS: each item "NAME FIELD=VALUE..." must be in the last
@@ -77,23 +54,30 @@ asked_problems() {
   done
 }
 
+unset DISPLAY DBUS_SESSION_BUS_ADDRESS
 for entry in "${CASES[@]}"; do
   IFS='|' read -r protocols name answers heads size status current reason asked log <<<"$entry"
+  IFS=';' read -ra each <<<"$heads"
+  options=()
+  for head in "${each[@]}"; do options+=(--head "$head"); done
   for protocol in $protocols; do
-    if ! start "$protocol" "$answers" "$heads"; then
-      report "$protocol, $name: the compositor starts" "no ready in its log; $(cat "$WORK/case/stderr" 2>&1)"
-      kill "$COMPOSITOR_PID" 2>/dev/null
+    rm -rf "$WORK/case" && mkdir -p "$WORK/case/home" && mkdir -m 700 "$WORK/case/run"
+    export XDG_RUNTIME_DIR=$WORK/case/run HOME=$WORK/case/home
+    if ! compositor scripted "$COMPOSITOR" --socket scripted --protocol "$protocol" --answers "$answers" \
+      --log "$WORK/case/log" "${options[@]}"; then
+      report "$protocol, $name: the compositor starts" "$(cat "$WORK/case/scripted.log")"
       continue
     fi
+    # The display named by its path, as a session may name it.
+    export WAYLAND_DISPLAY=$XDG_RUNTIME_DIR/scripted
     # shellcheck disable=SC2086  # WIDTH HEIGHT
     run_pelmode $size
-    kill "$COMPOSITOR_PID" 2>/dev/null
-    wait "$COMPOSITOR_PID" 2>/dev/null
+    stop "${PIDS[-1]}"
     ended=$?
     expect "$protocol, $name" "$status" "$current" "${size/ /x}" "$reason"
     report "$protocol, $name: the compositor's log" "$(diff <(lines "${log//;/$'\n'}") <(states)
       asked_problems "$asked"
-      ((ended == 0)) || echo "the compositor ended with status $ended: $(cat "$WORK/case/stderr")"
+      ((ended == 0)) || echo "the compositor ended with status $ended: $(cat "$WORK/case/scripted.log")"
       if ((status == 0)); then
         [[ -s $XDG_RUNTIME_DIR/pelmode/layout-wayland-${WAYLAND_DISPLAY//\//_} ]] || echo "no layout memory written"
       else

@@ -10,9 +10,11 @@ mkdir -p "$WORK"
 EOL=${EOL:-}
 passed=0
 failed=0
+PIDS=()  # what was started besides an X server, for stop
 
-# run_pelmode ARGS...: standard input at its end, as in a script.
+# run_pelmode WIDTH HEIGHT: standard input at its end, as in a script.
 run_pelmode() {
+  TARGET=$1x$2
   "${PELMODE[@]}" "$@" </dev/null >"$WORK/out" 2>"$WORK/err"
   STATUS=$?
 }
@@ -26,11 +28,14 @@ differs() {
 }
 
 # expect NAME STATUS CURRENT TARGET REASON [LAYOUT]: checks the output of the
-# last run (a change from CURRENT to TARGET, failed for REASON unless it is
-# empty, after the line NOTICE where that is set), its status, and the layout
-# xrandr reports when one is given.
+# last run (a change from CURRENT, "WxH@HZ" or "unknown", to TARGET, failed
+# for REASON unless it is empty, after the line NOTICE where that is set), its
+# status, and the layout xrandr (or OBSERVE) reports (lines separated by newlines or
+# semicolons) when one is given.
 expect() {
-  local name=$1 out=$'\n'"Current: $3"$'\n\n'"Target: $4"$'\n' err=${NOTICE:-} layout problems=""
+  local name=$1 current=$3 err=${NOTICE:-} layout problems="" out
+  [[ $current == *@* ]] && current="${current%@*}    ${current#*@}Hz"
+  out=$'\n'"Current: $current"$'\n\n'"Target: $4"$'\n'
   [[ -z $5 ]] && out+=$'\nSetting done.\n'
   [[ -n $5 ]] && err+=$'\n'"Setting failed: $5."
   out+=$'\nPress any key to exit...'
@@ -39,11 +44,41 @@ expect() {
   out_report=$(differs stdout "$out" "$WORK/out") err_report=$(differs stderr "$err" "$WORK/err")
   problems+="${out_report:+$out_report$'\n'}${err_report:+$err_report$'\n'}"
   if [[ $# -ge 6 ]]; then
-    layout=$(xserver_observed_layout)
-    [[ $layout == "$6" ]] || problems+="xrandr shows:"$'\n'"$layout"$'\n'"expected:"$'\n'"$6"
+    layout=$(${OBSERVE:-xserver_observed_layout})
+    [[ $layout == "${6//;/$'\n'}" ]] || problems+="xrandr shows:"$'\n'"$layout"$'\n'"expected:"$'\n'"$6"
   fi
   report "$name" "$problems"
 }
+
+# rows: each line of standard input, "COMMAND|NAME|STATUS|CURRENT|REASON[|LAYOUT]",
+# is a case: COMMAND, a command line run with NAME set, runs Pelmode through
+# run_pelmode, run_timed or under_gdb, which set STATUS and TARGET; then the
+# outcome is checked as expect does.
+rows() {
+  local lines line command status current reason layout
+  mapfile -t lines
+  for line in "${lines[@]}"; do
+    IFS='|' read -r command NAME status current reason layout <<<"$line"
+    eval "$command"
+    expect "$NAME" "$status" "$current" "$TARGET" "$reason" ${layout:+"$layout"}
+  done
+}
+
+# compositor SOCKET COMMAND...: runs COMMAND in the background (its pid in
+# PIDS, its output in SOCKET.log beside the runtime folder) until it listens
+# on SOCKET in XDG_RUNTIME_DIR, within 20 s; WAYLAND_DISPLAY names it.
+compositor() {
+  "${@:2}" >"$XDG_RUNTIME_DIR/../$1.log" 2>&1 &
+  PIDS+=($!)
+  for _ in $(seq 200); do
+    [[ -S $XDG_RUNTIME_DIR/$1 ]] && export WAYLAND_DISPLAY=$1 && return 0
+    kill -0 "${PIDS[-1]}" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+stop() { kill "$@" 2>/dev/null; wait "$@" 2>/dev/null; }
 
 # report NAME PROBLEMS: a check passed when it found no problems.
 report() {
@@ -66,12 +101,6 @@ start_xvfb() {
   export DISPLAY=$XSERVER_DISPLAY
   xrandr --newmode 1024x768_60 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync &&
     xrandr --addmode screen 1024x768_60
-}
-
-# add_tiny_mode OUTPUT: a 48x40 mode, smaller than any screen the server allows.
-add_tiny_mode() {
-  xrandr --newmode 48x40 0.5 48 50 52 54 40 41 42 43 2>/dev/null
-  xrandr --addmode "$1" 48x40
 }
 
 # status_is EXPECTED: a problem report unless STATUS is EXPECTED.
