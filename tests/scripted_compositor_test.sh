@@ -32,7 +32,7 @@ CASES=(
   "wlr|cancelled, the move told after the answer: waited for|late,succeeded|$A;$B pos=1920,0|1280 720|0|1920x1080    60Hz||HDMI-A-1 pos=1921,0|apply 1 late;DP-1 1920x1080@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0;apply 2 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1921+0"
   "wlr|a head switched off stays off|succeeded|$A;$B pos=1920,0;$C off|1280 720|0|1920x1080    60Hz||DP-2 enabled=0|apply 1 succeeded;DP-1 1280x720@60000+0+0;HDMI-A-1 1920x1080@60000+1280+0;DP-2 1920x1080@60000+0+0 scale=1 transform=0 enabled=0"
   "wlr kde|refused|failed|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor refused the change||apply 1 failed"
-  "wlr kde|the compositor dies at the change|die|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the connection to the display server was lost||apply 1 die"
+  "wlr kde|the compositor dies at the change|die|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the connection to the display server was lost; the change may still be made||apply 1 die"
   "wlr kde|no answer|silent|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor \"$WORK/case/run/scripted\" did not answer within ${ANSWER_TIMEOUT_S:-8} s; the change may still be made||apply 1 silent"
 )
 
