@@ -120,6 +120,52 @@ MONITOR_LAYOUTS=(
   "random desktop 6|--mode 1280x1024 --pos 0x0 --output DUMMY1 --mode 1024x768 --pos 1280x195 --output DUMMY2 --mode 1920x1080 --pos 392x1024|1024 768|"
   "random desktop 7|--mode 1280x1024 --pos 272x0 --output DUMMY1 --mode 1024x768 --pos 0x1024|1920 1080|"
 )
+# The options on dummy Xorg, as "ARGUMENTS|INPUT|NAME|STATUS|WORDS|LAYOUT":
+# INPUT is none (its end), key or silence (kept open, nothing typed); every
+# grep -E pattern of WORDS (separated by ";") is found in the output, and
+# the layout is LAYOUT as shows takes it, or as it was before.
+test_options() {
+  start_dummy "$WORK/dummy" || return 1
+  for size in 1280x1024 1024x768; do xrandr --addmode DUMMY1 $size; done
+  set_layout "--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 1920x0"
+  local args input name status words layout before pattern started
+  before=$(geometry) && mkfifo "$WORK/silence"
+  while IFS='|' read -r args input name status words layout; do
+    started=$(date +%s%N)
+    case $input in
+      key) printf k | "${PELMODE[@]}" $args >"$WORK/out" 2>"$WORK/err" ;;
+      silence) sleep 9 >"$WORK/silence" & "${PELMODE[@]}" $args <"$WORK/silence" >"$WORK/out" 2>"$WORK/err" ;;
+      *) "${PELMODE[@]}" $args </dev/null >"$WORK/out" 2>"$WORK/err" ;;
+    esac
+    STATUS=$? started=$((($(date +%s%N) - started) / 1000000))
+    [[ $input == silence ]] && stop $! && ((started < 2000)) && words+=";waited $started ms"
+    report "$name" "$(status_is "$status")$(IFS=';' && for pattern in $words; do
+      grep -qE "$pattern" "$WORK/out" "$WORK/err" || echo "no \"$pattern\" in: $(cat "$WORK/out" "$WORK/err")"; done
+      diff <(echo "${layout:-$before}" | tr ';' '\n') <(geometry))"
+  done <<'ROWS'
+--list|none|--list: the monitors, the target and the mode in force marked, no wait|0|^DUMMY0 at 0,0 \(target\)$;^  1920x1080  59.96\*$;^DUMMY1 at 1920,0$;^  1024x768 +[0-9.]+ +[0-9.]+
+--back|none|--back without a memory changes nothing|1|there is no change of Pelmode's to go back from
+-o DUMMY9 1024 768|none|an unknown --output names the monitors|1|no monitor named "DUMMY9" \(there are DUMMY0, DUMMY1\)
+--output DUMMY1 1024 768|none|--output changes that monitor only|0|Target: 1024x768|screen 2944x1080;DUMMY0 1920x1080+0+0;DUMMY1 1024x768+1920+0
+--back|none|--back puts the desk back exactly|0|Target: 1280x1024
+--try=5 1280 720|none|--try at the end of input puts the desk back|3|Putting back: 1920x1080
+--try=5 1280 720|key|--try kept by a key|0|Kept\.$|screen 2560x1024;DUMMY0 1280x720+0+0;DUMMY1 1280x1024+1280+0
+--back|none|--back after --try|0|Setting done
+--try=2 1280 720|silence|--try puts the desk back after 2 s of silence|3|Press any key within 2 s to keep;Putting back
+ROWS
+  # A memory any client may write: one that puts DUMMY1 over DUMMY0 is
+  # ignored, and the rule applies.
+  run_pelmode 1280 720
+  xprop -root -f _PELMODE_LAYOUT 8s -set _PELMODE_LAYOUT "$(xprop -root _PELMODE_LAYOUT |
+    sed 's/^[^"]*"//; s/"$//; s/nbefore 1920 0 /nbefore 100 100 /' | xargs -0 printf '%b')"$'\n'
+  run_pelmode 1920 1080
+  report "a forged memory is not trusted" "$(status_is 0)$(diff <(echo "$before") <(geometry))"
+  # The server cuts a panning area as the screen shrinks.
+  set_layout "--mode 1280x720 --panning 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1920x0 --primary"
+  run_pelmode 1280 720
+  report "a panning kept when the screen shrinks" "$(status_is 0)$(xrandr | grep -q '^DUMMY0 .* panning 1920x1080+0+0' || xrandr)"
+}
+
 test_monitors() {
   start_dummy "$WORK/monitors" || return 1
   local output size row name options after before
@@ -233,27 +279,30 @@ ROWS
   report "Wayland session: mode unchanged" "$(diff <(echo "$before") <(xrandr --current))"
 }
 
-# Mutter's monitors as "LVDS1 1280x720@59.940+0+0 x1", in its logical order.
+# Mutter's monitors as "LVDS1 1280x720@59.940+0+0 x1", in its logical order,
+# and "layout N" where the layout mode can be changed.
 mutter_layout() {
   busctl --user --json=short call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig \
     org.gnome.Mutter.DisplayConfig GetCurrentState | python3 -c 'import json, sys
-serial, monitors, logical, _ = json.load(sys.stdin)["data"]
+serial, monitors, logical, props = json.load(sys.stdin)["data"]
 current = {m[0][0]: [mode[0] for mode in m[1] if "is-current" in mode[6]][0] for m in monitors}
-print("\n".join(f"{c[0]} {current[c[0]]}+{l[0]}+{l[1]} x{l[2]:g}" + (f" turned {l[3]}" if l[3] else "")
-                for l in logical for c in l[5]))'
+print("\n".join(f"{c[0]} {current[c[0]]}+{l[0]}+{l[1]} x{l[2]:.16g}" + (f" turned {l[3]}" if l[3] else "")
+                for l in logical for c in l[5]))
+if props.get("supports-changing-layout-mode", {}).get("data"): print("layout", props["layout-mode"]["data"])'
 }
 
 # mutter_arrangement MODE SCALE X2 [Y2 [MODE2 [TURN2]]]: the command that
 # puts LVDS1, primary, at 0,0 showing MODE at SCALE and LVDS2 at X2,Y2
-# showing MODE2 (1920x1080) turned by TURN2 (0), for the session only;
-# mutter_arrange runs it.
+# showing MODE2 (1920x1080) turned by TURN2 (0), in LAYOUT_MODE where that
+# is set, for the session only; mutter_arrange runs it.
 mutter_arrangement() {
   local serial
   serial=$(busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig \
     org.gnome.Mutter.DisplayConfig GetCurrentState | cut -d' ' -f2)
   echo "busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig" \
     "org.gnome.Mutter.DisplayConfig ApplyMonitorsConfig 'uua(iiduba(ssa{sv}))a{sv}' $serial 1 2" \
-    "0 0 $2 0 true 1 LVDS1 $1 0 $3 ${4:-0} 1 ${6:-0} false 1 LVDS2 ${5:-1920x1080@60.000} 0 0 >/dev/null"
+    "0 0 $2 0 true 1 LVDS1 $1 0 $3 ${4:-0} 1 ${6:-0} false 1 LVDS2 ${5:-1920x1080@60.000} 0" \
+    "$([[ -n ${LAYOUT_MODE:-} ]] && echo "1 layout-mode u $LAYOUT_MODE" || echo 0) >/dev/null"
 }
 mutter_arrange() { eval "$(mutter_arrangement "$@")"; }
 
@@ -299,6 +348,26 @@ ROWS
   report "Weston beside Mutter on the bus: Mutter untouched" "$(diff <(echo "$before") <(mutter_layout))"
   WAYLAND_DISPLAY=pelmode-mutter under_gdb MutterDisplay::Carry "shell kill $BUS_PID" delete continue
   expect "the bus gone during the change" 1 1280x720@60 1024x768 "the connection to the display server was lost; the change may still be made"
+}
+
+# Mutter with GNOME's fractional scaling: its own scales (150 % is
+# 1.495327115058899) and its layout mode come back exactly.
+test_fractional() {
+  private_session "$WORK/fractional" || return 1
+  mkdir -p "$HOME/.config/glib-2.0/settings"
+  printf "[org/gnome/mutter]\nexperimental-features=['scale-monitor-framebuffer']\n" \
+    >"$HOME/.config/glib-2.0/settings/keyfile"
+  xserver_start xvfb "$WORK/fractional/x" -screen 0 4096x2304x24 || return 1
+  DISPLAY=$XSERVER_DISPLAY GSETTINGS_BACKEND=keyfile MUTTER_DEBUG_NUM_DUMMY_MONITORS=2 \
+    MUTTER_DEBUG_DUMMY_MODE_SPECS=2560x1440@60:1920x1080@60 \
+    compositor pelmode-fractional mutter --nested --wayland --no-x11 --wayland-display=pelmode-fractional || return 1
+  gdbus wait --session --timeout 20 org.gnome.Mutter.DisplayConfig || return 1
+  local OBSERVE=mutter_layout q=2560x1440@60.000
+  rows <<ROWS
+mutter_arrange $q 1.495327115058899 1712 0 $q; run_pelmode 1920 1080|Mutter at 150 %: the change|0|2560x1440@60||LVDS1 1920x1080@60.000+0+0 x1.5;LVDS2 $q+1280+0 x1;layout 1
+run_pelmode 2560 1440|Mutter at 150 %: back exactly|0|1920x1080@60||LVDS1 $q+0+0 x1.495327115058899;LVDS2 $q+1712+0 x1;layout 1
+LAYOUT_MODE=2 mutter_arrange $q 2 2560 0 $q; run_pelmode 1920 1080|Mutter's physical layout mode kept|0|2560x1440@60||LVDS1 1920x1080@60.000+0+0 x2;LVDS2 $q+1920+0 x1;layout 2
+ROWS
 }
 
 # kwin and phoc give each output one mode: a same-size change, and where
