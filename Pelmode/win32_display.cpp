@@ -73,6 +73,8 @@ ApplyResult Win32Display::Read(Reading* reading) {
   const OutputMode current = ModeOf(record_);
   DEVMODEA mode = EmptyRecord();
   for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &mode); ++i) {
+    // A change asks for the size alone, so the colour depth stays.
+    if (mode.dmBitsPerPel != record_.dmBitsPerPel) continue;
     if (!output.current_mode && SameMode(ModeOf(mode), current)) {
       output.current_mode = output.modes.size();
     }

@@ -120,16 +120,14 @@ MONITOR_LAYOUTS=(
   "random desktop 6|--mode 1280x1024 --pos 0x0 --output DUMMY1 --mode 1024x768 --pos 1280x195 --output DUMMY2 --mode 1920x1080 --pos 392x1024|1024 768|"
   "random desktop 7|--mode 1280x1024 --pos 272x0 --output DUMMY1 --mode 1024x768 --pos 0x1024|1920 1080|"
 )
-# The options on dummy Xorg, as "ARGUMENTS|INPUT|NAME|STATUS|WORDS|LAYOUT":
-# INPUT is none (its end), key or silence (kept open, nothing typed); every
-# grep -E pattern of WORDS (separated by ";") is found in the output, and
-# the layout is LAYOUT as shows takes it, or as it was before.
-test_options() {
-  start_dummy "$WORK/dummy" || return 1
-  for size in 1280x1024 1024x768; do xrandr --addmode DUMMY1 $size; done
-  set_layout "--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 1920x0"
-  local args input name status words layout before pattern started
-  before=$(geometry) && mkfifo "$WORK/silence"
+# option_rows: each line of standard input, "ARGUMENTS|INPUT|NAME|STATUS|
+# WORDS|LAYOUT", runs Pelmode with INPUT none (at its end), key or silence
+# (kept open, nothing typed); every grep -E pattern of WORDS (separated by
+# ";") must be in the output, and the layout is LAYOUT as shows takes it, or
+# BEFORE. Silence must be waited for 2 s at least.
+option_rows() {
+  local args input name status words layout pattern started
+  [[ -p $WORK/silence ]] || mkfifo "$WORK/silence"
   while IFS='|' read -r args input name status words layout; do
     started=$(date +%s%N)
     case $input in
@@ -141,8 +139,17 @@ test_options() {
     [[ $input == silence ]] && stop $! && ((started < 2000)) && words+=";waited $started ms"
     report "$name" "$(status_is "$status")$(IFS=';' && for pattern in $words; do
       grep -qE "$pattern" "$WORK/out" "$WORK/err" || echo "no \"$pattern\" in: $(cat "$WORK/out" "$WORK/err")"; done
-      diff <(echo "${layout:-$before}" | tr ';' '\n') <(geometry))"
-  done <<'ROWS'
+      diff <(echo "${layout:-$BEFORE}" | tr ';' '\n') <(geometry))"
+  done
+}
+
+# The options on dummy Xorg.
+test_options() {
+  start_dummy "$WORK/dummy" || return 1
+  for size in 1280x1024 1024x768; do xrandr --addmode DUMMY1 $size; done
+  set_layout "--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 1920x0"
+  local BEFORE && BEFORE=$(geometry)
+  option_rows <<'ROWS'
 --list|none|--list: the monitors, the target and the mode in force marked, no wait|0|^DUMMY0 at 0,0 \(target\)$;^  1920x1080  59.96\*$;^DUMMY1 at 1920,0$;^  1024x768 +[0-9.]+ +[0-9.]+
 --back|none|--back without a memory changes nothing|1|there is no change of Pelmode's to go back from
 -o DUMMY9 1024 768|none|an unknown --output names the monitors|1|no monitor named "DUMMY9" \(there are DUMMY0, DUMMY1\)
@@ -159,7 +166,7 @@ ROWS
   xprop -root -f _PELMODE_LAYOUT 8s -set _PELMODE_LAYOUT "$(xprop -root _PELMODE_LAYOUT |
     sed 's/^[^"]*"//; s/"$//; s/nbefore 1920 0 /nbefore 100 100 /' | xargs -0 printf '%b')"$'\n'
   run_pelmode 1920 1080
-  report "a forged memory is not trusted" "$(status_is 0)$(diff <(echo "$before") <(geometry))"
+  report "a forged memory is not trusted" "$(status_is 0)$(diff <(echo "$BEFORE") <(geometry))"
   # The server cuts a panning area as the screen shrinks.
   set_layout "--mode 1280x720 --panning 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1920x0 --primary"
   run_pelmode 1280 720
@@ -541,6 +548,13 @@ in_force 1024x768 85; run_pelmode 1920 1080|the rate in force is not asked|0|102
 in_force 1920x1080; run_pelmode 1000 700|size not offered: mode unchanged|1|1920x1080@60|the display does not offer 1000x700 (nearest: 1024x768, 1024x576; see --list)|screen 1920x1080;DUMMY0 1920x1080+0+0 59.96*
 ROWS
   report "nothing stored in the registry" "$(diff <(echo "$stored") <(registry_mode))"
+  local BEFORE && BEFORE=$(geometry)
+  option_rows <<'ROWS'
+--list|none|--list shows 1024x768 with its rates, the mode in force marked|0|^  1024x768 +[0-9.]+ +[0-9.]+ ;^  1920x1080 +60.00\*
+--try=5 1024 768|none|--try at the end of input puts the mode back|3|Putting back: 1920x1080
+1024 768|none|the change kept in the memory file|0|Setting done|screen 1024x768;DUMMY0 1024x768+0+0
+--back|none|--back puts the mode back|0|Target: 1920x1080
+ROWS
 }
 
 mkdir -p "$WORK"
