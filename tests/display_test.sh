@@ -121,8 +121,8 @@ MONITOR_LAYOUTS=(
   "random desktop 7|--mode 1280x1024 --pos 272x0 --output DUMMY1 --mode 1024x768 --pos 0x1024|1920 1080|"
 )
 # option_rows: each line of standard input, "ARGUMENTS|INPUT|NAME|STATUS|
-# WORDS|LAYOUT", runs Pelmode with INPUT none (at its end), key or silence
-# (kept open, nothing typed); every grep -E pattern of WORDS (separated by
+# WORDS|LAYOUT", runs Pelmode with INPUT none (at its end), key, silence
+# (kept open, nothing typed), or term (silence, and SIGTERM after 1 s); every grep -E pattern of WORDS (separated by
 # ";") must be in the output, and the layout is LAYOUT as shows takes it, or
 # BEFORE. Silence must be waited for 2 s at least.
 option_rows() {
@@ -133,10 +133,15 @@ option_rows() {
     case $input in
       key) printf k | "${PELMODE[@]}" $args >"$WORK/out" 2>"$WORK/err" ;;
       silence) sleep 9 >"$WORK/silence" & "${PELMODE[@]}" $args <"$WORK/silence" >"$WORK/out" 2>"$WORK/err" ;;
+      term) "${PELMODE[@]}" $args <"$WORK/silence" >"$WORK/out" 2>"$WORK/err" &
+        local pelmode=$!
+        sleep 9 >"$WORK/silence" &
+        sleep 1 && kill -TERM $pelmode && wait $pelmode ;;
       *) "${PELMODE[@]}" $args </dev/null >"$WORK/out" 2>"$WORK/err" ;;
     esac
     STATUS=$? started=$((($(date +%s%N) - started) / 1000000))
-    [[ $input == silence ]] && stop $! && ((started < 2000)) && words+=";waited $started ms"
+    [[ $input == silence || $input == term ]] && stop $!
+    [[ $input == silence ]] && ((started < 2000)) && words+=";waited $started ms"
     report "$name" "$(status_is "$status")$(IFS=';' && for pattern in $words; do
       grep -qE "$pattern" "$WORK/out" "$WORK/err" || echo "no \"$pattern\" in: $(cat "$WORK/out" "$WORK/err")"; done
       diff <(echo "${layout:-$BEFORE}" | tr ';' '\n') <(geometry))"
@@ -159,6 +164,7 @@ test_options() {
 --try=5 1280 720|key|--try kept by a key|0|Kept\.$|screen 2560x1024;DUMMY0 1280x720+0+0;DUMMY1 1280x1024+1280+0
 --back|none|--back after --try|0|Setting done
 --try=2 1280 720|silence|--try puts the desk back after 2 s of silence|3|Press any key within 2 s to keep;Putting back
+--try=9 1280 720|term|--try: SIGTERM in the wait puts the desk back|3|Putting back
 ROWS
   # A memory any client may write: one that puts DUMMY1 over DUMMY0 is
   # ignored, and the rule applies.
