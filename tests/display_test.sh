@@ -111,6 +111,8 @@ ROWS
 MONITOR_LAYOUTS=(
   "mirror|--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --same-as DUMMY0|1024 768|screen 1024x768;DUMMY0 1024x768+0+0;DUMMY1 1024x768+0+0"
   "bottoms lined up, and on the way back the tops too|--mode 2048x1536 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 2048x456|1920 1080|screen 3840x1080;DUMMY0 1920x1080+0+0;DUMMY1 1920x1080+1920+0"
+  "a mirrored pair beside the changed one moves as one|--mode 1280x1024 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1280x0 --output DUMMY2 --mode 1920x1080 --same-as DUMMY1|1024 768|screen 2944x1080;DUMMY0 1024x768+0+0;DUMMY1 1920x1080+1024+0;DUMMY2 1920x1080+1024+0"
+  "an L: one above touches the right one at a corner only|--mode 1920x1080 --pos 0x1080 --output DUMMY1 --mode 1920x1080 --pos 1920x1080 --output DUMMY2 --mode 1920x1080 --pos 0x0|1280 720|screen 3200x2160;DUMMY0 1280x720+0+1080;DUMMY1 1920x1080+1280+1080;DUMMY2 1920x1080+0+0"
   "random desktop 0|--mode 1024x768 --pos 1920x0 --output DUMMY1 --mode 1920x1080 --pos 0x261|1920 1080|"
   "random desktop 1|--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1920x281|1280 1024|"
   "random desktop 2|--mode 1280x1024 --pos 1153x1094 --output DUMMY1 --mode 1024x768 --pos 129x1080 --output DUMMY2 --mode 1920x1080 --pos 0x0|1024 768|"
