@@ -125,8 +125,9 @@ MONITOR_LAYOUTS=(
 # option_rows: each line of standard input, "ARGUMENTS|INPUT|NAME|STATUS|
 # WORDS|LAYOUT", runs Pelmode with INPUT none (at its end), key, silence
 # (kept open, nothing typed), or term (silence, and SIGTERM after 1 s); every grep -E pattern of WORDS (separated by
-# ";") must be in the output, and the layout is LAYOUT as shows takes it, or
-# BEFORE. Silence must be waited for 2 s at least.
+# ";") must be in the output, and the layout (as OBSERVE, else geometry,
+# gives it) is LAYOUT with ";" for line ends, or BEFORE. Silence must be
+# waited for 2 s at least.
 option_rows() {
   local args input name status words layout pattern started
   [[ -p $WORK/silence ]] || mkfifo "$WORK/silence"
@@ -146,7 +147,7 @@ option_rows() {
     [[ $input == silence ]] && ((started < 2000)) && words+=";waited $started ms"
     report "$name" "$(status_is "$status")$(IFS=';' && for pattern in $words; do
       grep -qE "$pattern" "$WORK/out" "$WORK/err" || echo "no \"$pattern\" in: $(cat "$WORK/out" "$WORK/err")"; done
-      diff <(echo "${layout:-$BEFORE}" | tr ';' '\n') <(geometry))"
+      diff <(echo "${layout:-$BEFORE}" | tr ';' '\n') <(${OBSERVE:-geometry}))"
   done
 }
 
@@ -351,6 +352,15 @@ ROWS
 run_pelmode 1920 1080|Mutter: the way back remembered|0|1280x720@60||LVDS1 1920x1080@60.000+0+0 x1;LVDS2 1280x720@60.000+1920+360 x1
 mutter_arrange 1920x1080@60.000 1 1920 0 1280x720@60.000 1; run_pelmode 1280 720|Mutter: a turned neighbour keeps its turn|0|1920x1080@60||LVDS1 1280x720@60.000+0+0 x1;LVDS2 1280x720@60.000+1280+0 x1 turned 1
 ROWS
+  mutter_arrange 1920x1080@60.000 1 1920
+  local BEFORE && BEFORE=$(mutter_layout)
+  option_rows <<'ROWS'
+--list|none|Mutter: --list|0|^LVDS1 at 0,0 \(target\)$;^  1024x768 +75.00 +60.00 +59.94$;^  1920x1080 +60.00\*$
+-o LVDS2 1280 720|none|Mutter: --output changes LVDS2 only|0|Target: 1280x720|LVDS1 1920x1080@60.000+0+0 x1;LVDS2 1280x720@60.000+1920+0 x1
+--back|none|Mutter: --back puts the desk back|0|Target: 1920x1080
+--try=5 1024 768|key|Mutter: --try kept by a key|0|Kept|LVDS1 1024x768@60.000+0+0 x1;LVDS2 1920x1080@60.000+1024+0 x1
+--try=2 1280 720|silence|Mutter: --try put back after 2 s|3|Putting back: 1024x768|LVDS1 1024x768@60.000+0+0 x1;LVDS2 1920x1080@60.000+1024+0 x1
+ROWS
   report "Mutter: nothing stored" "$(ls "$HOME/.config/monitors.xml" 2>/dev/null)"
   # Mutter on the bus does not make it the display of every session.
   DISPLAY=$XSERVER_DISPLAY without WAYLAND_DISPLAY run_pelmode 4096 2304
@@ -362,7 +372,7 @@ ROWS
     "this is a Wayland session (\"pelmode-weston\"); change the display mode in the compositor's settings"
   report "Weston beside Mutter on the bus: Mutter untouched" "$(diff <(echo "$before") <(mutter_layout))"
   WAYLAND_DISPLAY=pelmode-mutter under_gdb MutterDisplay::Carry "shell kill $BUS_PID" delete continue
-  expect "the bus gone during the change" 1 1280x720@60 1024x768 "the connection to the display server was lost; the change may still be made"
+  expect "the bus gone during the change" 1 1024x768@60 1024x768 "the connection to the display server was lost; the change may still be made"
 }
 
 # Mutter with GNOME's fractional scaling: its own scales (150 % is
