@@ -15,16 +15,18 @@
 //   failed: nothing changes;
 //   cancelled: another client has moved the last head a pixel to the
 //     right meanwhile: every client is told of it first (kde then fails);
-//   late (wlr only): the same, told only after the answer;
 //   silent: that apply is never answered, though every other request is;
 //   die: the compositor exits at once with status 0, as a crash would.
-// A wlr apply with a stale serial is cancelled and takes no answer; a wlr
+// wlr speaks version 2 as phoc does, answers before it tells the heads'
+// new state (and tells nothing when nothing changed), and ends a client
+// with a protocol error where wlroots does: a head left unconfigured or
+// configured twice, another head's mode, a configuration applied twice. A
+// wlr apply with a stale serial is cancelled and takes no answer; a wlr
 // test always succeeds.
 // The log: per apply "apply N ANSWER"
 // (ANSWER "stale" for a stale serial), then "asked NAME FIELD=VALUE..." for
-// each head it named, and after a change or cancel a line per head,
-// "NAME WxH@MHZ+X+Y scale=S transform=T enabled=E".
-// Only what Pelmode asks is recorded: enabling, modes and places.
+// each head it named, every request's field, and after a change or cancel
+// a line per head, "NAME WxH@MHZ+X+Y scale=S transform=T enabled=E".
 #include <unistd.h>
 #include <wayland-server-core.h>
 
@@ -52,6 +54,7 @@ struct State {
   std::int32_t x = 0, y = 0, transform = 0;
   double scale = 1;
   bool enabled = true;
+  bool operator==(const State&) const = default;
 };
 
 struct Head {
@@ -78,10 +81,11 @@ struct Object {
   wl_resource* parent = nullptr;
   std::uint32_t serial = 0;                 // a wlr configuration's
   std::map<std::size_t, Asked> asked = {};  // a configuration's, by head
+  bool applied = false;
 };
 
-enum Answer { kSucceeded, kFailed, kCancelled, kLate, kSilent, kDie, kStale };
-const char* const kAnswers[] = {"succeeded", "failed", "cancelled", "late", "silent", "die", "stale"};
+enum Answer { kSucceeded, kFailed, kCancelled, kSilent, kDie, kStale };
+const char* const kAnswers[] = {"succeeded", "failed", "cancelled", "silent", "die", "stale"};
 
 wl_display* display;
 std::FILE* log_file;
@@ -156,8 +160,8 @@ Answer Apply(const Object& configuration, bool stale) {
     if (answer == kSucceeded) heads[asked.first].state = asked.second.next;
   }
   if (answer == kDie) _exit(0);
-  const bool changed = answer == kSucceeded || answer == kCancelled || answer == kLate;
-  if (answer == kCancelled || answer == kLate) heads.back().state.x += 1;
+  const bool changed = answer == kSucceeded || answer == kCancelled;
+  if (answer == kCancelled) heads.back().state.x += 1;
   for (std::size_t i = 0; i < heads.size() && changed; ++i) {
     const State& s = heads[i].state;
     char line[200];
@@ -169,8 +173,16 @@ Answer Apply(const Object& configuration, bool stale) {
 }
 
 void Destroy(wl_client*, wl_resource* resource) { wl_resource_destroy(resource); }
-// For requests of what is not kept: custom modes, turns, adaptive sync...
 const auto kIgnore = [](auto...) {};
+// Requests Pelmode never means to make, logged as asked of the head.
+constexpr const char* kUnmeant[] = {"custom", "transform", "scale", "adaptive_sync", "overscan",
+                                    "vrr", "rgb_range", "primary", "priority"};
+template <int kField>
+void WlrUnmeant(wl_client*, wl_resource* r, auto...) { Ask(Of(r).parent, Of(r).head, kUnmeant[kField], "?"); }
+template <int kField>
+void KdeUnmeant(wl_client*, wl_resource* c, wl_resource* device, auto...) {
+  Ask(c, Of(device).head, kUnmeant[kField], "?");
+}
 
 // wlroots' output manager, versions 1 to 4.
 
@@ -189,13 +201,16 @@ void SendHead(wl_resource* head) {
 const struct zwlr_output_configuration_head_v1_interface kWlrConfigurationHeadImpl = {
     [](wl_client*, wl_resource* r, wl_resource* mode) {
       const Object& m = Of(mode);
+      if (m.head != Of(r).head) {
+        return wl_resource_post_error(r, ZWLR_OUTPUT_CONFIGURATION_HEAD_V1_ERROR_INVALID_MODE, "another head's mode");
+      }
       if (State* s = Ask(Of(r).parent, Of(r).head, "mode", Text(m.head, m.index))) s->mode = m.index;
     },
-    kIgnore,
+    WlrUnmeant<0>,
     [](wl_client*, wl_resource* r, std::int32_t x, std::int32_t y) {
       if (State* s = Ask(Of(r).parent, Of(r).head, "pos", Text(x, y))) s->x = x, s->y = y;
     },
-    kIgnore, kIgnore, kIgnore};
+    WlrUnmeant<1>, WlrUnmeant<2>, WlrUnmeant<3>};
 
 void SendHeadsAndDone() {
   for (wl_resource* head : All(kHead)) SendHead(head);
@@ -203,30 +218,46 @@ void SendHeadsAndDone() {
   for (wl_resource* manager : All(kManager)) zwlr_output_manager_v1_send_done(manager, serial);
 }
 
-// The order sway gives a change: its output commits make wlroots send the
-// heads and done, and only then is the configuration answered. A late
-// change is told a fifth of a second after the answer, on its own.
+// phoc's order: the answer first, then the heads and done where anything
+// changed. Another client's change is told before the cancel.
 void ApplyWlr(wl_client*, wl_resource* configuration) {
-  const Answer answer = Apply(Of(configuration), Of(configuration).serial != serial);
-  if (answer == kLate || answer == kStale) zwlr_output_configuration_v1_send_cancelled(configuration);
-  if (answer == kLate) {
-    static wl_event_source* const kLater = wl_event_loop_add_timer(
-        wl_display_get_event_loop(display), [](void*) { return SendHeadsAndDone(), 0; }, nullptr);
-    wl_event_source_timer_update(kLater, 200);
+  Object& c = Of(configuration);
+  const auto error = ZWLR_OUTPUT_CONFIGURATION_V1_ERROR_ALREADY_USED;
+  if (c.applied) return wl_resource_post_error(configuration, error, "applied twice");
+  for (std::size_t i = 0; i < heads.size(); ++i) {
+    const auto unconfigured = ZWLR_OUTPUT_CONFIGURATION_V1_ERROR_UNCONFIGURED_HEAD;
+    if (!heads[i].gone && !c.asked.count(i)) return wl_resource_post_error(configuration, unconfigured, "a head left out");
   }
-  if (answer == kSucceeded || answer == kCancelled) SendHeadsAndDone();
+  c.applied = true;
+  std::vector<State> before;
+  for (const Head& head : heads) before.push_back(head.state);
+  const Answer answer = Apply(c, c.serial != serial);
+  if (answer == kCancelled) SendHeadsAndDone();
+  if (answer == kCancelled || answer == kStale) zwlr_output_configuration_v1_send_cancelled(configuration);
   if (answer == kSucceeded) zwlr_output_configuration_v1_send_succeeded(configuration);
   if (answer == kFailed) zwlr_output_configuration_v1_send_failed(configuration);
-  if (answer == kCancelled) zwlr_output_configuration_v1_send_cancelled(configuration);
+  for (std::size_t i = 0; i < heads.size() && answer == kSucceeded; ++i) {
+    if (!(heads[i].state == before[i])) return SendHeadsAndDone();
+  }
+}
+
+// A head named twice in one configuration.
+bool Twice(wl_resource* configuration, wl_resource* head) {
+  if (!Of(configuration).asked.count(Of(head).head)) return false;
+  const auto error = ZWLR_OUTPUT_CONFIGURATION_V1_ERROR_ALREADY_CONFIGURED_HEAD;
+  wl_resource_post_error(configuration, error, "a head configured twice");
+  return true;
 }
 
 const struct zwlr_output_configuration_v1_interface kWlrConfigurationImpl = {
     [](wl_client* client, wl_resource* configuration, std::uint32_t id, wl_resource* head) {
+      if (Twice(configuration, head)) return;
       if (State* s = Ask(configuration, Of(head).head, "enabled", "1")) s->enabled = true;
       Make(client, &zwlr_output_configuration_head_v1_interface, wl_resource_get_version(configuration), id,
            &kWlrConfigurationHeadImpl, {kOther, Of(head).head, 0, configuration});
     },
     [](wl_client*, wl_resource* configuration, wl_resource* head) {
+      if (Twice(configuration, head)) return;
       if (State* s = Ask(configuration, Of(head).head, "enabled", "0")) s->enabled = false;
     },
     ApplyWlr, kIgnore, Destroy};
@@ -285,16 +316,19 @@ void ApplyKde(wl_client*, wl_resource* configuration) {
 }
 
 const struct kde_output_configuration_v2_interface kKdeConfigurationImpl = {
-    kIgnore,
+    [](wl_client*, wl_resource* c, wl_resource* d, std::int32_t enable) {
+      if (State* s = Ask(c, Of(d).head, "enabled", std::to_string(enable))) s->enabled = enable != 0;
+    },
     [](wl_client*, wl_resource* c, wl_resource* d, wl_resource* mode) {
       const Object& m = Of(mode);
       if (State* s = Ask(c, Of(d).head, "mode", Text(m.head, m.index))) s->mode = m.index;
     },
-    kIgnore,
+    KdeUnmeant<1>,
     [](wl_client*, wl_resource* c, wl_resource* d, std::int32_t x, std::int32_t y) {
       if (State* s = Ask(c, Of(d).head, "pos", Text(x, y))) s->x = x, s->y = y;
     },
-    kIgnore, ApplyKde, Destroy, kIgnore, kIgnore, kIgnore, kIgnore, kIgnore};
+    KdeUnmeant<2>, ApplyKde, Destroy, KdeUnmeant<4>, KdeUnmeant<5>, KdeUnmeant<6>, KdeUnmeant<7>,
+    KdeUnmeant<8>};
 
 const struct kde_output_management_v2_interface kKdeManagementImpl = {
     [](wl_client* client, wl_resource* management, std::uint32_t id) {
@@ -369,7 +403,7 @@ int main(int argc, char** argv) {
   std::istringstream list(options["--answers"]);
   for (std::string word; std::getline(list, word, ',');) {
     const auto i = std::find(kAnswers, kAnswers + kStale, word) - kAnswers;
-    ok = ok && i != kStale && !(kde && i == kLate);
+    ok = ok && i != kStale;
     answers.push_back(Answer(i));
   }
   if (!ok || heads.empty() || answers.empty() || !(kde || options["--protocol"] == "wlr")) {
@@ -392,7 +426,7 @@ int main(int argc, char** argv) {
     wl_global_create(display, &kde_output_order_v1_interface, 1, nullptr, BindOrder);
   } else {
     serial = wl_display_next_serial(display);
-    wl_global_create(display, &zwlr_output_manager_v1_interface, 4, nullptr, BindWlr);
+    wl_global_create(display, &zwlr_output_manager_v1_interface, 2, nullptr, BindWlr);
   }
   if (log_file == nullptr || wl_display_add_socket(display, options["--socket"].c_str()) != 0) {
     std::perror(log_file ? "socket" : "log");
