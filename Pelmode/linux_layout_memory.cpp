@@ -1,5 +1,7 @@
 #include "linux_layout_memory.h"
 
+#include "posix_fd.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,20 +17,6 @@ namespace {
 constexpr std::size_t kMostBytes = 1 << 20;
 constexpr char kUnkept[] = "Pelmode: no layout memory is kept: ";
 
-// Owned descriptor.
-class File {
- public:
-  explicit File(int fd) : fd_(fd) {}
-  ~File() {
-    if (fd_ >= 0) close(fd_);
-  }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // WHAT failed, with errno's words.
 std::string Failed(const std::string& what) {
@@ -113,7 +101,7 @@ LayoutMemoryFile::LayoutMemoryFile(const std::string& display) {
 
 // O_NONBLOCK: a FIFO or a device in the file's place must not hold the run.
 void LayoutMemoryFile::Read(const std::string& path) {
-  const File file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const OwnedFd file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   std::string problem;
   if (file.get() < 0 && errno == ENOENT) return;
   if (file.get() < 0) {
@@ -135,7 +123,7 @@ std::string LayoutMemoryFile::Replace(const std::string& memory) {
   if (mkdir(folder_.c_str(), 0700) != 0 && errno != EEXIST) {
     return kUnkept + Failed(folder_ + " cannot be made");
   }
-  const File folder(open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const OwnedFd folder(open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (!IsPrivateFolder(folder.get())) {
     return kUnkept + folder_ + " is not a private folder of this user's";
   }
@@ -156,7 +144,7 @@ std::string LayoutMemoryFile::WriteIn(int folder_fd, const std::string& memory) 
       info.st_uid == geteuid() && unlinkat(folder_fd, temporary.c_str(), 0) != 0) {
     return Failed(temporary_path + " cannot be removed");
   }
-  const File file(openat(folder_fd, temporary.c_str(),
+  const OwnedFd file(openat(folder_fd, temporary.c_str(),
                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (file.get() < 0) return Failed(temporary_path + " cannot be made");
   if (!WriteAll(file.get(), memory)) {

@@ -1,5 +1,7 @@
 #include "wl_connection.h"
 
+#include "posix_fd.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -34,21 +36,6 @@ struct Socket {
   std::string why;
 };
 
-// Closes a descriptor that was not handed on.
-class OwnedFd {
- public:
-  explicit OwnedFd(int fd) : fd_(fd) {}
-  ~OwnedFd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  OwnedFd(const OwnedFd&) = delete;
-  OwnedFd& operator=(const OwnedFd&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 // libwayland can talk over a connected stream socket only; over anything
 // else its first send fails, and the answer awaited never comes.
