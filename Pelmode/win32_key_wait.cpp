@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <optional>
 
 #include "platform.h"
 
@@ -26,31 +27,45 @@ bool ConsoleKeyPressed(HANDLE input) {
   return false;
 }
 
-// What a pipe, a file or the null device holds: a byte is a key.
-KeyWait StreamByte(HANDLE input, bool* waiting) {
-  DWORD available = 0;
-  if (GetFileType(input) == FILE_TYPE_PIPE) {
-    if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) return KeyWait::kEnd;
-    *waiting = available == 0;
-    if (*waiting) return KeyWait::kTimeout;
-  }
+// What a pipe, a file or the null device gives: a byte is a key. Read on a
+// thread of its own, as only a console can be waited on.
+DWORD WINAPI ReadOneByte(void* input) {
   char byte;
   DWORD read = 0;
-  *waiting = false;
-  return ReadFile(input, &byte, 1, &read, nullptr) && read == 1 ? KeyWait::kKey : KeyWait::kEnd;
+  return ReadFile(static_cast<HANDLE>(input), &byte, 1, &read, nullptr) && read == 1 ? 1 : 0;
 }
 
-// Waits up to `wait_ms` for a key; kTimeout when none came.
-KeyWait AwaitKey(HANDLE input, DWORD wait_ms) {
-  DWORD mode = 0;
-  if (GetConsoleMode(input, &mode)) {
-    if (WaitForSingleObject(input, wait_ms) != WAIT_OBJECT_0) return KeyWait::kTimeout;
-    return ConsoleKeyPressed(input) ? KeyWait::kKey : KeyWait::kTimeout;
+// Closes a thread handle; a reader still blocked is cancelled first.
+class Reader {
+ public:
+  explicit Reader(HANDLE input) : thread_(CreateThread(nullptr, 0, ReadOneByte, input, 0, nullptr)) {}
+  ~Reader() {
+    if (thread_ == nullptr) return;
+    CancelSynchronousIo(thread_);
+    CloseHandle(thread_);
   }
-  bool waiting = false;
-  const KeyWait outcome = StreamByte(input, &waiting);
-  if (waiting) Sleep(wait_ms < 100 ? wait_ms : 100);
-  return outcome;
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+
+  // Waits up to `wait_ms` for the byte; kTimeout when none came.
+  KeyWait Await(DWORD wait_ms) const {
+    DWORD got = 0;
+    if (thread_ == nullptr || (WaitForSingleObject(thread_, wait_ms) == WAIT_OBJECT_0 &&
+                               GetExitCodeThread(thread_, &got) && got == 0)) {
+      return KeyWait::kEnd;
+    }
+    return got == 1 ? KeyWait::kKey : KeyWait::kTimeout;
+  }
+
+ private:
+  HANDLE thread_;
+};
+
+// Waits up to `wait_ms` for a key on the console, or the reader's byte.
+KeyWait AwaitKey(HANDLE input, const Reader* reader, DWORD wait_ms) {
+  if (reader != nullptr) return reader->Await(wait_ms);
+  if (WaitForSingleObject(input, wait_ms) != WAIT_OBJECT_0) return KeyWait::kTimeout;
+  return ConsoleKeyPressed(input) ? KeyWait::kKey : KeyWait::kTimeout;
 }
 
 }  // namespace
@@ -60,6 +75,9 @@ void WaitForKeyPress() { std::system("pause>nul"); }
 
 KeyWait WaitForKeyPressWithin(int seconds, void (*tick)(int seconds_left, void* data), void* data) {
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  const std::optional<Reader> reader =
+      GetConsoleMode(input, &mode) ? std::nullopt : std::optional<Reader>(std::in_place, input);
   InterlockedExchange(&g_interrupted, 0);
   SetConsoleCtrlHandler(NoteInterrupt, TRUE);
   const ULONGLONG end = GetTickCount64() + ULONGLONG(seconds) * 1000;
@@ -71,7 +89,7 @@ KeyWait WaitForKeyPressWithin(int seconds, void (*tick)(int seconds_left, void* 
     const DWORD left_ms = DWORD(end - now);
     const int left_s = int((left_ms + 999) / 1000);
     if (left_s < announced) tick(announced = left_s, data);
-    outcome = AwaitKey(input, left_ms - DWORD(left_s - 1) * 1000);
+    outcome = AwaitKey(input, reader ? &*reader : nullptr, left_ms - DWORD(left_s - 1) * 1000);
   }
   SetConsoleCtrlHandler(NoteInterrupt, FALSE);
   return outcome;

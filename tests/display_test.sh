@@ -360,7 +360,11 @@ ROWS
 --back|none|Mutter: --back puts the desk back|0|Target: 1920x1080
 --try=5 1024 768|key|Mutter: --try kept by a key|0|Kept|LVDS1 1024x768@60.000+0+0 x1;LVDS2 1920x1080@60.000+1024+0 x1
 --try=2 1280 720|silence|Mutter: --try put back after 2 s|3|Putting back: 1024x768|LVDS1 1024x768@60.000+0+0 x1;LVDS2 1920x1080@60.000+1024+0 x1
+-o LVDS9 800 600|none|Mutter: an unknown --output names the monitors|1|there are LVDS1, LVDS2\)|LVDS1 1024x768@60.000+0+0 x1;LVDS2 1920x1080@60.000+1024+0 x1
 ROWS
+  DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/nobus run_pelmode 800 600
+  expect "Mutter's socket, its bus gone: said so" 1 unknown 800x600 "the compositor \"pelmode-mutter\" offers \
+no output management, and the session bus, where GNOME's Mutter would answer, cannot be reached (No such file or directory)"
   report "Mutter: nothing stored" "$(ls "$HOME/.config/monitors.xml" 2>/dev/null)"
   # Mutter on the bus does not make it the display of every session.
   DISPLAY=$XSERVER_DISPLAY without WAYLAND_DISPLAY run_pelmode 4096 2304
@@ -572,6 +576,9 @@ ROWS
 --try=5 1024 768|none|--try at the end of input puts the mode back|3|Putting back: 1920x1080
 1024 768|none|the change kept in the memory file|0|Setting done|screen 1024x768;DUMMY0 1024x768+0+0
 --back|none|--back puts the mode back|0|Target: 1920x1080
+--try=5 1024 768|key|--try kept by a key|0|Kept\.|screen 1024x768;DUMMY0 1024x768+0+0
+--try=2 1920 1080|silence|--try puts the mode back after 2 s of silence|3|Putting back: 1024x768|screen 1024x768;DUMMY0 1024x768+0+0
+-o DUMMY0 800 600|none|an unknown --output names the monitors|1|there are \\\\.\\DISPLAY1\)|screen 1024x768;DUMMY0 1024x768+0+0
 ROWS
 }
 
