@@ -124,7 +124,7 @@ MONITOR_LAYOUTS=(
 )
 # option_rows: each line of standard input, "ARGUMENTS|INPUT|NAME|STATUS|
 # WORDS|LAYOUT", runs Pelmode with INPUT none (at its end), key, silence
-# (kept open, nothing typed), or term (silence, and SIGTERM after 1 s); every grep -E pattern of WORDS (separated by
+# (kept open, nothing typed), or TERM or HUP (silence, that signal after 1 s); every grep -E pattern of WORDS (separated by
 # ";") must be in the output, and the layout (as OBSERVE, else geometry,
 # gives it) is LAYOUT with ";" for line ends, or BEFORE. Silence must be
 # waited for 2 s at least.
@@ -136,14 +136,14 @@ option_rows() {
     case $input in
       key) printf k | "${PELMODE[@]}" $args >"$WORK/out" 2>"$WORK/err" ;;
       silence) sleep 9 >"$WORK/silence" & "${PELMODE[@]}" $args <"$WORK/silence" >"$WORK/out" 2>"$WORK/err" ;;
-      term) "${PELMODE[@]}" $args <"$WORK/silence" >"$WORK/out" 2>"$WORK/err" &
+      TERM | HUP) "${PELMODE[@]}" $args <"$WORK/silence" >"$WORK/out" 2>"$WORK/err" &
         local pelmode=$!
         sleep 9 >"$WORK/silence" &
-        sleep 1 && kill -TERM $pelmode && wait $pelmode ;;
+        sleep 1 && kill -$input $pelmode && wait $pelmode ;;
       *) "${PELMODE[@]}" $args </dev/null >"$WORK/out" 2>"$WORK/err" ;;
     esac
     STATUS=$? started=$((($(date +%s%N) - started) / 1000000))
-    [[ $input == silence || $input == term ]] && stop $!
+    [[ $input != none && $input != key ]] && stop $!
     [[ $input == silence ]] && ((started < 2000)) && words+=";waited $started ms"
     report "$name" "$(status_is "$status")$(IFS=';' && for pattern in $words; do
       grep -qE "$pattern" "$WORK/out" "$WORK/err" || echo "no \"$pattern\" in: $(cat "$WORK/out" "$WORK/err")"; done
@@ -167,7 +167,8 @@ test_options() {
 --try=5 1280 720|key|--try kept by a key|0|Kept\.$|screen 2560x1024;DUMMY0 1280x720+0+0;DUMMY1 1280x1024+1280+0
 --back|none|--back after --try|0|Setting done
 --try=2 1280 720|silence|--try puts the desk back after 2 s of silence|3|Press any key within 2 s to keep;Putting back
---try=9 1280 720|term|--try: SIGTERM in the wait puts the desk back|3|Putting back
+--try=9 1280 720|TERM|--try: SIGTERM in the wait puts the desk back|3|Putting back
+--try=9 1280 720|HUP|--try: SIGHUP in the wait puts the desk back|3|Putting back
 ROWS
   # A memory any client may write: one that puts DUMMY1 over DUMMY0 is
   # ignored, and the rule applies.
@@ -236,6 +237,7 @@ ROWS
 test_xvfb() {
   start_xvfb "$WORK/xvfb" || return 1
   local vlayout='screen 1280x1024;screen 1280x1024+0+0 0.00*' resolution unused
+  xrandr --fbmm 400x200  # pixels twice as high as wide: each axis keeps its own
   resolution=$(xdpyinfo | grep resolution:)
   run_pelmode 1024 768
   expect "from a mode without timings" 0 1280x1024@0 1024x768 "" 'screen 1024x768;screen 1024x768+0+0 59.92*'
@@ -362,6 +364,9 @@ ROWS
 --try=2 1280 720|silence|Mutter: --try put back after 2 s|3|Putting back: 1024x768|LVDS1 1024x768@60.000+0+0 x1;LVDS2 1920x1080@60.000+1024+0 x1
 -o LVDS9 800 600|none|Mutter: an unknown --output names the monitors|1|there are LVDS1, LVDS2\)|LVDS1 1024x768@60.000+0+0 x1;LVDS2 1920x1080@60.000+1024+0 x1
 ROWS
+  WAYLAND_DISPLAY=pelmode-none run_pelmode 800 600
+  expect "a Wayland display that is not there, Mutter on the bus: not asked" 1 unknown 800x600 \
+    "the Wayland display \"pelmode-none\" cannot be reached (No such file or directory), and DISPLAY is not set"
   DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/nobus run_pelmode 800 600
   expect "Mutter's socket, its bus gone: said so" 1 unknown 800x600 "the compositor \"pelmode-mutter\" offers \
 no output management, and the session bus, where GNOME's Mutter would answer, cannot be reached (No such file or directory)"
@@ -572,7 +577,7 @@ ROWS
   report "nothing stored in the registry" "$(diff <(echo "$stored") <(registry_mode))"
   local BEFORE && BEFORE=$(geometry)
   option_rows <<'ROWS'
---list|none|--list shows 1024x768 with its rates, the mode in force marked|0|^  1024x768 +[0-9.]+ +[0-9.]+ ;^  1920x1080 +60.00\*
+--list|none|--list shows 1024x768 with its rates, the mode in force marked|0|^  1024x768   85.00  75.00  70.00  60.00[[:space:]]*$;^  1920x1080 +60.00\*
 --try=5 1024 768|none|--try at the end of input puts the mode back|3|Putting back: 1920x1080
 1024 768|none|the change kept in the memory file|0|Setting done|screen 1024x768;DUMMY0 1024x768+0+0
 --back|none|--back puts the mode back|0|Target: 1920x1080

@@ -131,7 +131,7 @@ report "the packaged program needs only the C library; the rest is loaded by run
     strings -a "${PELMODE[0]}" | grep -oE 'lib[a-z0-9_+-]+\.so($|[^.a-z0-9_+-])')"
 # Each row: the words typed | the completions offered.
 report "bash completes the options by either name, none after --" "$(for name in Pelmode pelmode; do
-  bash -c 'source "$1"; for row in "--ve|--version" "--o|--output" "1024 --t|--try" "-- -|"; do
+  bash -c 'source "$1"; for row in "--|--help --version --list --try --back --output --" "--o|--output" "1024 --t|--try" "-- -|"; do
     read -ra COMP_WORDS <<<"$2 ${row%|*}"; COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=()
     _pelmode "$2"; [[ "${COMPREPLY[*]}" == "${row#*|}" ]] || echo "$2 ${row%|*}: offered ${COMPREPLY[*]}"
   done' _ "$WORK/root/usr/share/bash-completion/completions/$name" "$name"
@@ -143,7 +143,7 @@ expect "the packaged Pelmode changes the mode" 0 '1280x1024    0Hz' 1024x768 "" 
 xserver_stop
 # scripts/run with no display reachable: a private Xorg for the run, and
 # none left behind.
-run_out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET "$SOURCE_DIR/scripts/run" 1000 700 </dev/null 2>&1)
+run_out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET "$SOURCE_DIR/scripts/run" +1000 700px </dev/null 2>&1)
 STATUS=$? && report "scripts/run on a private display, its failure told, stopped after" "$(status_is 1)$(
   grep -q 'Pelmode exited with status 1' <<<"$run_out" || echo "$run_out")$(pgrep -af virtual-display)"
 # The layout scripts/run shows, from a monitor whose mode in force is its preferred one.
