@@ -68,7 +68,7 @@ TEST(DisplayDriverTest, TheWayBackIsExact) {
     std::vector<ScreenSize> requests;  // the last one asks for the first size back
   };
   const Case cases[] = {
-      {"after a same-size run", {At("A", 0, 0, {k1080, k720}, true), At("B", 1920, 0, {k1080})},
+      {"after a same-size run", {At("A", 0, 0, {k1080, k720}, true), At("B", 640, 1080, {k1024})},
        {{1280, 720}, {1280, 720}, {1920, 1080}}},
       // B follows A's bottom edge up into the desk's top-left corner.
       {"without a primary, the top-left corner taken by another",

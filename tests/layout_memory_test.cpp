@@ -48,6 +48,7 @@ TEST(LayoutMemoryTest, RefusesWhatItDidNotWrite) {
       {"target DP-1", "target DP-2"},
       {"after 0 0 3ff0000000000000 0 1 0 0 1920 1080 60000 DP-1\n", ""},
       {"60000 HDMI 2\n", "60000 HDMI 2"},  // cut short
+      {"60000 HDMI 2\n", "60000 HDMI 2\nafter 1"},  // a line cut short after it
       {"before 1712", "after 1712"},         // halves interleaved
   };
   for (const auto& [good, bad] : cases) {

@@ -19,6 +19,7 @@ TEST(RefreshRateTest, FollowsTheScanOfTheModeToTheMillihertz) {
   for (const auto& [timing, mhz] : cases) {
     EXPECT_EQ(RefreshMillihertz(timing), mhz) << timing.dot_clock_hz << " Hz clock";
   }
+  EXPECT_FALSE(SameRate(60000, 60010));
 }
 
 TEST(ChooseModeTest, PicksByScanThenTheWantedRateElseTheNearest) {

@@ -107,6 +107,7 @@ TEST(OutputModelTest, ARecalledDeskPassesTheChecksOfAFreshOne) {
       {"over A", 100, 100, 1, 1920, 0},
       {"off the desk", 5000, 3000, 1, 1920, 0},
       {"beyond the screen's origin", -1920, 0, 1, 1920, 0},
+      {"above the screen's origin", 1920, -500, 1, 1920, 0},
       {"beyond 16 bits", 1920, -2147483647 - 1, 1, 1920, 0},
       {"beyond the largest screen", 1920, 7600, 1, 1920, 0},
       {"a scale the mode does not allow", 1920, 500, 1.5, 1920, 0},
@@ -120,6 +121,9 @@ TEST(OutputModelTest, ARecalledDeskPassesTheChecksOfAFreshOne) {
     ASSERT_TRUE(PlanOutputChange(desk, x11, 0, 1920, 1080, memory, &plan).ok()) << c.what;
     EXPECT_EQ(plan.outputs[1].area, (Area{1920, c.planned_y, 1920, 1080})) << c.what;
   }
+  Plan plan;  // B, named, already 1920x1080: A is not put back
+  ASSERT_TRUE(PlanOutputChange(desk, x11, 1, 1920, 1080, genuine, &plan).ok());
+  EXPECT_EQ(plan.outputs[0].mode, 0u);
 }
 
 }  // namespace

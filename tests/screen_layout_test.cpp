@@ -130,6 +130,7 @@ TEST(ScreenLayoutTest, DesktopsAndTheirMirrorImages) {
       {"the changed one's mirror follows", "1920x1080+0+0 1920x1080+0+0 1280x1024+1920+0", 1, k1024, "1024x768+0+0 1024x768+0+0 1280x1024+1024+0", "hv", true},
       {"CRTC that shows nothing stays", "1920x1080+0+0 off", 0, k1024, "1024x768+0+0 off", "hv", true},
       {"below, its side now shorter than their stretch: stops at another", "1280x1024+0+0 2560x1440-2560-431 1920x1080-441+1024", 0, k800, "800x600+0+0 2560x1440-2560-431 1920x1080-441+1009", "", false},
+      {"above, its side as long as their stretch: stays on it", "2560x1440+0+0 2560x1440+46-1440 800x600+2606-1214", 1, k800, "2560x1440+0-840 800x600+46-1440 800x600+846-1440", "", false},
       {"chain to the right", "1920x1080+0+0 1280x1024+1920+0 1280x1024+3200+500", 0, k1024, "1024x768+0+0 1280x1024+1024+0 1280x1024+2304+500", "hv", true},
       {"detached: the edge it sat on before the least move", "800x600+303+0 1024x768+1103+497 640x480+0+600", 0, {640, 480}, "640x480+303+0 1024x768+943+0 640x480+0+480", "", false},
       {"above, touching what the change takes away", "1920x1080+0+600 800x600+1920+600 800x600+1664+0", 0, k800, "800x600+0+600 800x600+800+600 800x600+544+0", "h", false},
