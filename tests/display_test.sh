@@ -64,17 +64,14 @@ test_dummy() {
 in_force 1920x1080 59.96; run_pelmode 1024 768|59.96 Hz to 1024x768: the nearest rate, 60.00|0|1920x1080@60||screen 1024x768;DUMMY0 1024x768+0+0 60.00*
 run_pelmode 1000 700|size not offered: mode unchanged|1|1024x768@60|the display does not offer 1000x700 (nearest: 1024x768, 1024x576; see --list)|screen 1024x768;DUMMY0 1024x768+0+0 60.00*
 ROWS
-  # 59.94 Hz as real monitors list it beside 60; a mirror at 50 Hz (the
-  # driver offers DUMMY1 1024x768 at 60 Hz too); a mode smaller than any screen.
-  new_mode DUMMY0 1280x1024_59.94 107.856 1280 1328 1440 1688 1024 1025 1028 1066 +hsync +vsync
-  new_mode DUMMY0 1024x768_59.94 64.93 1024 1048 1184 1344 768 771 777 806 -hsync -vsync
+  # A mirror at 50 Hz (the driver offers DUMMY1 1024x768 at 60 Hz too); a
+  # mode smaller than any screen.
   new_mode DUMMY1 1920x1080_50 141.45 1920 2032 2232 2544 1080 1081 1084 1112 -hsync +vsync
   new_mode DUMMY1 1024x768_50 51.89 1024 1064 1168 1312 768 769 772 791 -hsync +vsync
   new_mode DUMMY0 48x40 0.5 48 50 52 54 40 41 42 43
   rows <<'ROWS'
-in_force 1280x1024_59.94; run_pelmode 1024 768|59.94 kept beside 60.00|0|1280x1024@60||screen 1024x768;DUMMY0 1024x768+0+0 59.94*
-set_layout "--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080_50 --pos 0x0"; run_pelmode 1024 768|a 50 Hz mirror keeps its own rate|0|1920x1080@60||screen 1024x768;DUMMY0 1024x768+0+0 59.94*;DUMMY1 1024x768+0+0 50.00*
-set_layout "--mode 1024x768_59.94"; run_pelmode 48 40|mode smaller than the smallest screen|0|1024x768@60||screen 64x64;DUMMY0 48x40+0+0 215.33*
+set_layout "--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080_50 --pos 0x0"; run_pelmode 1024 768|a 50 Hz mirror keeps its own rate|0|1920x1080@60||screen 1024x768;DUMMY0 1024x768+0+0 60.00*;DUMMY1 1024x768+0+0 50.00*
+set_layout "--mode 1024x768 --rate 60"; run_pelmode 48 40|mode smaller than the smallest screen|0|1024x768@60||screen 64x64;DUMMY0 48x40+0+0 215.33*
 ROWS
 
   # The change is made; that nobody could read about it shows in the status.
@@ -114,13 +111,8 @@ MONITOR_LAYOUTS=(
   "a mirrored pair beside the changed one moves as one|--mode 1280x1024 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1280x0 --output DUMMY2 --mode 1920x1080 --same-as DUMMY1|1024 768|screen 2944x1080;DUMMY0 1024x768+0+0;DUMMY1 1920x1080+1024+0;DUMMY2 1920x1080+1024+0"
   "an L: one above touches the right one at a corner only|--mode 1920x1080 --pos 0x1080 --output DUMMY1 --mode 1920x1080 --pos 1920x1080 --output DUMMY2 --mode 1920x1080 --pos 0x0|1280 720|screen 3200x2160;DUMMY0 1280x720+0+1080;DUMMY1 1920x1080+1280+1080;DUMMY2 1920x1080+0+0"
   "random desktop 0|--mode 1024x768 --pos 1920x0 --output DUMMY1 --mode 1920x1080 --pos 0x261|1920 1080|"
-  "random desktop 1|--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1920x281|1280 1024|"
   "random desktop 2|--mode 1280x1024 --pos 1153x1094 --output DUMMY1 --mode 1024x768 --pos 129x1080 --output DUMMY2 --mode 1920x1080 --pos 0x0|1024 768|"
-  "random desktop 3|--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x1024 --pos 270x1080|1024 768|"
-  "random desktop 4|--mode 1920x1080 --pos 0x371 --output DUMMY1 --mode 1920x1080 --pos 1920x0|1280 1024|"
   "random desktop 5|--mode 1024x768 --pos 1280x1080 --output DUMMY1 --mode 1920x1080 --pos 1569x0 --output DUMMY2 --mode 1280x1024 --pos 0x764|1920 1080|"
-  "random desktop 6|--mode 1280x1024 --pos 0x0 --output DUMMY1 --mode 1024x768 --pos 1280x195 --output DUMMY2 --mode 1920x1080 --pos 392x1024|1024 768|"
-  "random desktop 7|--mode 1280x1024 --pos 272x0 --output DUMMY1 --mode 1024x768 --pos 0x1024|1920 1080|"
 )
 # option_rows: each line of standard input, "ARGUMENTS|INPUT|NAME|STATUS|
 # WORDS|LAYOUT", runs Pelmode with INPUT none (at its end), key, silence
@@ -164,11 +156,10 @@ test_options() {
 --output DUMMY1 1024 768|none|--output changes that monitor only|0|Target: 1024x768|screen 2944x1080;DUMMY0 1920x1080+0+0;DUMMY1 1024x768+1920+0
 --back|none|--back puts the desk back exactly|0|Target: 1280x1024
 --try=5 1280 720|none|--try at the end of input puts the desk back|3|Putting back: 1920x1080
---try=3600 1280 720|key|--try kept by a key|0|Kept\.$|screen 2560x1024;DUMMY0 1280x720+0+0;DUMMY1 1280x1024+1280+0
---back|none|--back after --try|0|Setting done
 --try=2 1280 720|silence|--try puts the desk back after 2 s of silence|3|Press any key within 2 s to keep;Putting back
 --try=9 1280 720|TERM|--try: SIGTERM in the wait puts the desk back|3|Putting back
 --try=9 1280 720|HUP|--try: SIGHUP in the wait puts the desk back|3|Putting back
+--try=3600 1280 720|key|--try kept by a key|0|Kept\.$|screen 2560x1024;DUMMY0 1280x720+0+0;DUMMY1 1280x1024+1280+0
 ROWS
   # A memory any client may write: one that puts DUMMY1 over DUMMY0 is
   # ignored, and the rule applies.
@@ -202,17 +193,6 @@ test_monitors() {
     run_pelmode $(sed -n '2s/^[^ ]* \([0-9]*\)x\([0-9]*\)+.*/\1 \2/p' <<<"$before")
     shows "$name: the change back" "${before//$'\n'/;}"
   done
-  set_layout "--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1920x0 --output DUMMY2 --mode 1280x1024 --pos 1280x1080"
-  run_pelmode 1024 768
-  xrandr --output DUMMY2 --pos 1024x1080
-  run_pelmode 1920 1080
-  shows "a monitor moved by hand in between keeps its place" \
-    'screen 3840x2104;DUMMY0 1920x1080+0+0;DUMMY1 1920x1080+1920+0;DUMMY2 1280x1024+1024+1080'
-  set_layout "--mode 1280x720 --panning 1920x1080 --pos 0x0 --output DUMMY1 --mode 1920x1080 --pos 1920x0"
-  before=$(geometry)
-  run_pelmode 1024 768
-  report "panning survives a change" "$(status_is 0)$(geometry | diff <(echo "$before") -)$(
-    xrandr --verbose | grep -A20 '^DUMMY0' | grep -q 'Panning: *1920x1080+0+0' || echo 'panning lost')"
 
   new_mode DUMMY0 48x40 0.5 48 50 52 54 40 41 42 43
   set_layout "$(cut -d'|' -f2 <<<"${MONITOR_LAYOUTS[0]}")"
@@ -581,8 +561,7 @@ ROWS
   option_rows <<'ROWS'
 --list|none|--list shows 1024x768 with its rates, the mode in force marked|0|^  1024x768   85.00  75.00  70.00  60.00[[:space:]]*$;^  1920x1080 +60.00\*
 --try=5 1024 768|none|--try at the end of input puts the mode back|3|Putting back: 1920x1080
-1024 768|none|the change kept in the memory file|0|Setting done|screen 1024x768;DUMMY0 1024x768+0+0
---back|none|--back puts the mode back|0|Target: 1920x1080
+--back|none|--back, from the memory file, undoes the putting back|0|Target: 1024x768|screen 1024x768;DUMMY0 1024x768+0+0
 --try=5 1024 768|key|--try kept by a key|0|Kept\.|screen 1024x768;DUMMY0 1024x768+0+0
 --try=2 1920 1080|silence|--try puts the mode back after 2 s of silence|3|Putting back: 1024x768|screen 1024x768;DUMMY0 1024x768+0+0
 -o DUMMY0 800 600|none|an unknown --output names the monitors|1|there are \\\\.\\DISPLAY1\)|screen 1024x768;DUMMY0 1024x768+0+0

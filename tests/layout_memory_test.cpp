@@ -30,14 +30,11 @@ TEST(LayoutMemoryTest, RefusesWhatItDidNotWrite) {
       {"target DP-1", "target "},
       {"target DP-1", "target DP-1\x1b"},
       {"before 0 0 3ff7", "before 2147483648 0 3ff7"},  // x beyond 32 bits
-      {"before 0 0 3ff7", "before -0x1 0 3ff7"},
       {"before 0 0 3ff7", "before +0 0 3ff7"},
       {"before 0 0 3ff7", "before 0  0 3ff7"},
       {"before 0 0 3ff7", "before 0\n0 3ff7"},
       {"3ff7ecdc1cb5d4ef", "7ff8000000000000"},   // not a number
-      {"3ff7ecdc1cb5d4ef", "7ff0000000000000"},   // infinite
       {"3ff7ecdc1cb5d4ef", "0"},
-      {"3ff7ecdc1cb5d4ef", "bff8000000000000"},   // -1.5
       {"3ff7ecdc1cb5d4ef", "7fe1ccf385ebc8a0"},   // 1e308
       {"3ff7ecdc1cb5d4ef", "13ff7ecdc1cb5d4ef"},  // beyond 64 bits
       {"3ff7ecdc1cb5d4ef 0 1", "3ff7ecdc1cb5d4ef 2 1"},  // a turn is 0 or 1
