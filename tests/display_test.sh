@@ -230,6 +230,7 @@ test_xvfb() {
 DISPLAY=$unused run_pelmode 800 600|DISPLAY names no server|1|unknown|cannot open display "$unused"|$vlayout
 under_gdb "\$(reply_of query_version)" finish 'set *(unsigned int *)(\$rax + 12) = 2' delete continue|RandR 1.2 only|1|unknown|the display server has no RandR 1.3 support
 DISPLAY= run_pelmode 800 600|DISPLAY empty|1|unknown|no display is set (DISPLAY is empty)
+WAYLAND_DISPLAY= run_pelmode 1280 1024|an empty WAYLAND_DISPLAY names nothing: X11, nothing said|0|1280x1024@0|
 without DISPLAY run_pelmode 800 600|no display named|1|unknown|no display is set (neither WAYLAND_DISPLAY nor DISPLAY)
 DISPLAY=$DISPLAY.1 run_pelmode 800 600|screen that does not exist|1|unknown|the display server of "$DISPLAY.1" has no such screen|$vlayout
 ROWS
