@@ -1,6 +1,5 @@
 #include "display_driver.h"
 
-#include <algorithm>
 #include <functional>
 
 #include "failure_reason.h"
@@ -98,8 +97,9 @@ ApplyResult CheckAndRemember(Backend& backend, const Reading& before, const Plan
   return {};
 }
 
-bool Fail(const ApplyResult& result, ScreenSize size, TextSink& err) {
-  WriteFailureReason(err << "\nSetting failed: ", result, size.width_px, size.height_px);
+bool Fail(const ApplyResult& result, ScreenSize size, TextSink& err,
+          const char* lead = "\nSetting failed: ") {
+  WriteFailureReason(err << lead, result, size.width_px, size.height_px);
   WriteLine(err, ".");
   return false;
 }
@@ -130,11 +130,7 @@ Planner PlannerFor(const Request& request) {
 }
 
 void WriteSize(TextSink& out, ScreenSize size) {
-  if (size == ScreenSize{}) {
-    out << "unknown";
-  } else {
-    out << size.width_px << "x" << size.height_px;
-  }
+  out << (size == ScreenSize{} ? "unknown" : SizeText(size));
 }
 
 }  // namespace
@@ -175,11 +171,7 @@ bool ListMonitors(Backend& backend, const std::string& notice, const std::string
   if (!notice.empty()) WriteLine(err, notice);
   Desk desk;
   const ApplyResult read = ReadDesk(backend, output, &desk);
-  if (!read.ok()) {
-    WriteFailureReason(err << "Listing failed: ", read, 0, 0);
-    WriteLine(err, ".");
-    return false;
-  }
+  if (!read.ok()) return Fail(read, {}, err, "Listing failed: ");
   WriteMonitorList(desk.reading.outputs, desk.target, out);
   return true;
 }

@@ -51,7 +51,7 @@ void WriteModes(const Output& output, TextSink& out) {
       continue;
     }
     if (i > 0) WriteLine(out, "");
-    std::string size = std::to_string(modes[i].width_px) + "x" + std::to_string(modes[i].height_px);
+    std::string size = SizeText({modes[i].width_px, modes[i].height_px});
     size.resize(std::max<std::size_t>(size.size(), 11), ' ');
     out << "  " << size << RateText(modes[i]);
   }

@@ -54,60 +54,12 @@ Plan Unchanged(const std::vector<Output>& outputs, std::size_t target) {
   return plan;
 }
 
-std::string SizeText(ScreenSize size) {
-  return std::to_string(size.width_px) + "x" + std::to_string(size.height_px);
-}
-
-std::vector<layout::Box> BoxesOf(const std::vector<Area>& areas) {
-  std::vector<layout::Box> boxes;
-  for (const Area& area : areas) boxes.push_back(layout::BoxOf(area));
-  return boxes;
-}
-
-// How many pieces the boxes form, joined through shared stretches of
-// border; mirrors share one place.
-std::size_t Pieces(const std::vector<layout::Box>& boxes) {
-  std::vector<bool> reached(boxes.size(), false);
-  std::size_t pieces = 0;
-  for (std::size_t start = 0; start < boxes.size(); ++start) {
-    if (reached[start]) continue;
-    ++pieces;
-    reached[start] = true;
-    std::vector<std::size_t> next = {start};
-    while (!next.empty()) {
-      const layout::Box from = boxes[next.back()];
-      next.pop_back();
-      for (std::size_t j = 0; j < boxes.size(); ++j) {
-        if (!reached[j] && (boxes[j] == from || layout::Joined(from, boxes[j]))) {
-          reached[j] = true;
-          next.push_back(j);
-        }
-      }
-    }
-  }
-  return pieces;
-}
-
-bool Overlapping(const layout::Box& a, const layout::Box& b) {
-  return a != b && layout::Overlap(a, b);
-}
-
-// Whether two boxes of `after` overlap that did not in `before`.
-bool NewOverlap(const std::vector<layout::Box>& before, const std::vector<layout::Box>& after) {
-  for (std::size_t i = 0; i < after.size(); ++i) {
-    for (std::size_t j = 0; j < i; ++j) {
-      if (Overlapping(after[i], after[j]) && !Overlapping(before[i], before[j])) return true;
-    }
-  }
-  return false;
-}
-
-// A desk no more broken than `before`, with no overlap but mirrors' that
-// it did not have, that fits the limits. Every area shows something.
+// A desk as whole as `before`, as the layout rule's results are, that fits
+// the limits.
 ApplyResult CheckWhole(const std::vector<Area>& before, const std::vector<Area>& after,
                        const DeskLimits& limits) {
-  const std::vector<layout::Box> boxes = BoxesOf(after), old = BoxesOf(before);
-  for (const layout::Box& box : boxes) {
+  for (const Area& area : after) {
+    const layout::Box box = layout::BoxOf(area);
     if (box.left < limits.min_coord || box.top < limits.min_coord ||
         box.right > limits.max_coord || box.bottom > limits.max_coord) {
       return {ApplyError::kLayoutBroken, {}};
@@ -118,9 +70,7 @@ ApplyResult CheckWhole(const std::vector<Area>& before, const std::vector<Area>&
       needed.height_px > limits.max_screen.height_px) {
     return {ApplyError::kScreenTooLarge, SizeText(needed)};
   }
-  if (NewOverlap(old, boxes) || Pieces(boxes) > Pieces(old)) {
-    return {ApplyError::kLayoutBroken, {}};
-  }
+  if (!StaysWhole(before, after)) return {ApplyError::kLayoutBroken, {}};
   return {};
 }
 
@@ -177,13 +127,6 @@ ApplyResult PlanAfresh(const std::vector<Output>& outputs, const DeskLimits& lim
   return CheckPlan(outputs, *plan, limits);
 }
 
-std::optional<std::size_t> Named(const std::vector<Output>& outputs, const std::string& name) {
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    if (Shows(outputs[i]) && outputs[i].name == name) return i;
-  }
-  return std::nullopt;
-}
-
 // One remembered output's part of the plan; empty when the output cannot
 // take it as it stands now.
 std::optional<OutputPlan> RecallOutput(const Output& output, const RememberedOutput& kept) {
@@ -201,12 +144,12 @@ std::optional<OutputPlan> RecallOutput(const Output& output, const RememberedOut
 // is as that change left it.
 std::optional<Plan> Recall(const std::vector<Output>& outputs, const DeskLimits& limits,
                            const LayoutMemory& memory) {
-  const auto target = Named(outputs, memory.target);
+  const auto target = OutputNamed(outputs, memory.target);
   if (!target || DescribeDesk(outputs) != memory.after) return std::nullopt;
   Plan plan = Unchanged(outputs, *target);
   std::vector<bool> found(outputs.size(), false);
   for (const RememberedOutput& kept : memory.before) {
-    const auto i = Named(outputs, kept.name);
+    const auto i = OutputNamed(outputs, kept.name);
     if (!i || found[*i]) return std::nullopt;
     const auto next = RecallOutput(outputs[*i], kept);
     if (!next) return std::nullopt;
@@ -250,7 +193,7 @@ std::optional<std::size_t> TargetOutput(const std::vector<Output>& outputs,
     if (Shows(outputs[i]) && outputs[i].primary) return i;
   }
   if (memory && DescribeDesk(outputs) == memory->after) {
-    if (const auto changed = Named(outputs, memory->target)) return changed;
+    if (const auto changed = OutputNamed(outputs, memory->target)) return changed;
   }
   std::int64_t left = std::numeric_limits<std::int64_t>::max(), top = left;
   for (const Output& output : outputs) {
@@ -302,7 +245,10 @@ ScreenSize WayBackSize(const LayoutMemory& memory) {
 
 std::optional<std::size_t> OutputNamed(const std::vector<Output>& outputs,
                                        const std::string& name) {
-  return Named(outputs, name);
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    if (Shows(outputs[i]) && outputs[i].name == name) return i;
+  }
+  return std::nullopt;
 }
 
 std::string OutputNames(const std::vector<Output>& outputs) {
@@ -351,7 +297,7 @@ std::string Misplaced(const std::vector<Output>& before, const Plan& plan,
     const OutputPlan& next = plan.outputs[i];
     const ModeCandidate wanted = Shown(before[i].quarter_turn, before[i].modes[*next.mode]);
     const std::string planned = PlaceText(wanted, next.area.x, next.area.y, compare_rate);
-    const auto j = Named(now, before[i].name);
+    const auto j = OutputNamed(now, before[i].name);
     if (!j) return before[i].name + " shows nothing, not " + planned;
     const Output& output = now[*j];
     const ModeCandidate shown = Shown(output.quarter_turn, output.modes[*output.current_mode]);

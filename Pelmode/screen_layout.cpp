@@ -462,13 +462,15 @@ void KeepOrigin(Desktop& d) {
   for (Box& box : d.after) box = Moved(box, Between(new_start, old_start));
 }
 
-bool StaysWhole(const Desktop& d) {
-  for (std::size_t i = 0; i < d.Size(); ++i) {
-    for (std::size_t j = i + 1; j < d.Size(); ++j) {
-      if (NewOverlap(d, i, d.after[i], j)) return false;
+// Whether `after` overlaps nowhere `before` did not and falls into no
+// more pieces.
+bool BoxesStayWhole(const std::vector<Box>& before, const std::vector<Box>& after) {
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    for (std::size_t j = i + 1; j < after.size(); ++j) {
+      if (Overlap(after[i], after[j]) && !Overlap(before[i], before[j])) return false;
     }
   }
-  return CountPieces(d.after) <= CountPieces(d.before);
+  return CountPieces(after) <= CountPieces(before);
 }
 
 std::optional<Area> AreaOf(const Box& box) {
@@ -493,7 +495,7 @@ std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas, s
   SeparateOverlaps(d);
   RejoinDetached(d);
   KeepOrigin(d);
-  if (!StaysWhole(d)) return std::nullopt;
+  if (!BoxesStayWhole(d.before, d.after)) return std::nullopt;
   std::vector<Area> result = areas;
   for (std::size_t i = 0; i < areas.size(); ++i) {
     if (units.of_area[i] == kNone) continue;
@@ -502,6 +504,20 @@ std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas, s
     result[i] = *area;
   }
   return result;
+}
+
+bool StaysWhole(const std::vector<Area>& before, const std::vector<Area>& after) {
+  std::vector<Box> old_boxes, new_boxes;
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (IsEmpty(before[i]) || IsEmpty(after[i])) continue;
+    old_boxes.push_back(BoxOf(before[i]));
+    new_boxes.push_back(BoxOf(after[i]));
+  }
+  return BoxesStayWhole(old_boxes, new_boxes);
+}
+
+std::string SizeText(ScreenSize size) {
+  return std::to_string(size.width_px) + "x" + std::to_string(size.height_px);
 }
 
 ScreenSize BoundingScreen(const std::vector<Area>& areas) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace pelmode {
@@ -73,6 +74,14 @@ std::optional<std::vector<Area>> ResizedLayout(const std::vector<Area>& areas,
                                                std::size_t changed,
                                                std::uint32_t width_px,
                                                std::uint32_t height_px);
+
+// Whether `after` (the same areas, moved or resized) overlaps nowhere
+// `before` did not and falls into no more pieces; the check the rule's own
+// results pass. Areas empty in either are left out.
+bool StaysWhole(const std::vector<Area>& before, const std::vector<Area>& after);
+
+// "1920x1080".
+std::string SizeText(ScreenSize size);
 
 // The smallest screen, anchored at the origin, that holds every area.
 ScreenSize BoundingScreen(const std::vector<Area>& areas);

@@ -95,10 +95,6 @@ void ReadCrtc(const Snapshot& snap, std::size_t crtc, Output* output,
   output->enabled = true;
 }
 
-std::string SizeText(ScreenSize size) {
-  return std::to_string(size.width_px) + "x" + std::to_string(size.height_px);
-}
-
 }  // namespace
 
 Outputs ReadOutputs(const Snapshot& snap) {
