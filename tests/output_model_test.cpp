@@ -23,9 +23,6 @@ TEST(OutputModelTest, TargetIsThePrimaryElseTheTopLeftCornerElseTheFirst) {
   EXPECT_EQ(TargetOutput({off, At(0, 0, {k1080}), At(-1920, 0, {k1080})}, {}), 2u);
   EXPECT_EQ(TargetOutput({At(0, 1080, {k1080}), At(1920, 0, {k1080})}, {}), 0u);  // an L: no corner
   EXPECT_EQ(TargetOutput({off}, {}), std::nullopt);
-  const DisplayMode current = ShownMode(At(0, 0, {k768}, 1, true));
-  EXPECT_EQ(current.width_px, 768u);
-  EXPECT_EQ(current.refresh_hz, 60u);
 }
 
 TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
@@ -53,8 +50,6 @@ TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
       {"neighbour follows", {At(0, 0, {k1080, k720}), At(1920, 0, {k1080})}, {1280, 720}, {},
        {1, 0}, {1, 1}, {{0, 0, 1280, 720}, {1280, 0, 1920, 1080}}},
       {"same size: the rate stays", {At(0, 0, {k720, k720at60})}, {1280, 720}, {}, {0}, {1}, {{0, 0, 1280, 720}}},
-      {"scale 2 not allowed with the new mode: 1", {At(0, 0, {k1080, k720}, 2), At(960, 0, {k1080})},
-       {1280, 720}, {}, {1, 0}, {1, 1}, {{0, 0, 1280, 720}, {1280, 0, 1920, 1080}}},
       {"scale 2 kept where allowed", {At(0, 0, {k720, k1080}, 2)}, {1920, 1080}, {}, {1}, {2}, {{0, 0, 960, 540}}},
       {"wlroots' layout units: cut, not rounded", {truncating, At(910, 0, {k1080})}, {1024, 768}, {},
        {1, 0}, {1.5, 1}, {{0, 0, 682, 512}, {682, 0, 1920, 1080}}},

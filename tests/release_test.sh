@@ -26,8 +26,6 @@ objdump=i686-w64-mingw32-objdump
 headers=$($objdump -p "$EXE")
 header() { awk -v key="$1" '$1 == key { print $2; exit }' <<<"$headers"; }
 
-report "PE32 image for i386" \
-  "$($objdump -f "$EXE" | grep -q 'file format pei-i386' || echo 'not pei-i386')"
 report "console subsystem 6.0" \
   "$([[ $(header Subsystem) == 00000003 && $(header MajorSubsystemVersion) == 6 &&
     $(header MinorSubsystemVersion) == 0 ]] || grep -E 'Subsystem' <<<"$headers")"
