@@ -19,12 +19,15 @@ static_assert(kDispChangeSuccessful == DISP_CHANGE_SUCCESSFUL &&
                   kDispChangeBadDualView == DISP_CHANGE_BADDUALVIEW,
               "the result codes differ from the Windows headers");
 
-DEVMODEA EmptyRecord() {
+constexpr DEVMODEA EmptyRecord() {
   DEVMODEA record = {};
   record.dmSize = sizeof record;
   record.dmDriverExtra = 0;
   return record;
 }
+// Wine ignores the size a record gives; Windows refuses a record without it.
+static_assert(EmptyRecord().dmSize == sizeof(DEVMODEA) && EmptyRecord().dmDriverExtra == 0,
+              "a record must give its own size");
 
 OutputMode ModeOf(const DEVMODEA& record) {
   return {record.dmPelsWidth, record.dmPelsHeight, record.dmDisplayFrequency * 1000,

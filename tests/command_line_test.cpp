@@ -24,13 +24,14 @@ struct Fake {
   std::string out_at_key_wait;
 } fake;
 
-// One monitor showing `fake.current` beside 1280x720, answering `fake.result`.
+// One monitor showing `fake.current` beside 1280x720 and 1440x640 (as many
+// pixels), answering `fake.result`.
 class Recorder final : public Backend {
  public:
   std::string Name() const override { return "fake"; }
   ApplyResult Read(Reading* reading) override {
     if (!fake.current) return fake.result;
-    Output output{"OUT", true, true, 0, 0, 1, true, false, {}, {{1920, 1080, 60000, true, {}}, {1280, 720, 60000, false, {}}}, 0};
+    Output output{"OUT", true, true, 0, 0, 1, true, false, {}, {{1920, 1080, 60000, true, {}}, {1280, 720, 60000, false, {}}, {1440, 640, 50000, true, {}}}, 0};
     output.current_mode = fake.current->width_px == 1920 ? 0 : 1;
     reading->outputs = {output};
     return {};
@@ -96,7 +97,7 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
        "\nSetting failed: the system refused the change (DISP_CHANGE_BADPARAM, code -5).\n", {},
        refused, false},
       {"--list: no change, no wait, an interlaced mode marked", {"--list"}, 0,
-       "OUT at 0,0 (target)\n  1920x1080  60.00*\n  1280x720   60.00i\n", ""},
+       "OUT at 0,0 (target)\n  1920x1080  60.00*\n  1440x640   50.00\n  1280x720   60.00i\n", ""},
       {"--list takes no --try", {"--list", "--try"}, 2, "", "Invalid arguments: --list takes no sizes, --back or --try\n"},
       {"--version: no change, no wait", {"--version"}, 0, "Pelmode 1.0.0\n", ""},
       {"/?: no change, no wait", {"/?"}, 0, "Usage: Pelmode [OPTION]... WIDTH HEIGHT\n", ""},

@@ -13,8 +13,10 @@ TEST(DispChangeTest, EveryResultGetsItsOwnWords) {
       {kDispChangeBadMode, "the display does not offer 800x600"},
       {kDispChangeRestart, "the computer must be restarted to use 800x600"},
       {kDispChangeFailed, "the display driver could not switch to 800x600"},
-      {kDispChangeBadParam,
-       "the system refused the change (DISP_CHANGE_BADPARAM, code -5)"},
+      {kDispChangeNotUpdated, "the system refused the change (DISP_CHANGE_NOTUPDATED, code -3)"},
+      {kDispChangeBadFlags, "the system refused the change (DISP_CHANGE_BADFLAGS, code -4)"},
+      {kDispChangeBadParam, "the system refused the change (DISP_CHANGE_BADPARAM, code -5)"},
+      {kDispChangeBadDualView, "the system refused the change (DISP_CHANGE_BADDUALVIEW, code -6)"},
       {-7, "the system refused the change (code -7)"},
   };
   for (const auto& [code, reason] : failures) {

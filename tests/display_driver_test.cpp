@@ -34,6 +34,7 @@ TEST(DisplayDriverTest, TriesAgainOnlyWhileTheOutputsChangeAndChecksTheResult) {
     const char* ignored;
     std::size_t carried;
     const char* err;
+    DeskLimits limits = {};
   };
   const Case cases[] = {
       {"changed twice, then done", {changed, changed}, "", 3, ""},
@@ -47,12 +48,16 @@ TEST(DisplayDriverTest, TriesAgainOnlyWhileTheOutputsChangeAndChecksTheResult) {
       {"done, but the neighbour left as it was", {}, "B", 1,
        "\nSetting failed: the change was reported made, but B shows 1920x1080 (60.00 Hz) at "
        "1920,0, not 1920x1080 (60.00 Hz) at 1280,0.\n"},
+      {"a screen too large", {}, "", 0, "\nSetting failed: the monitors would need a screen of 3200x1080, "
+       "larger than the display server allows.\n", {0, 32767, {3000, 8192}}},
+      {"B beyond the coordinates", {}, "", 0, "\nSetting failed: the other monitors cannot stay joined "
+       "to 1280x720 without overlapping.\n", {0, 3000, {8192, 8192}}},
   };
   for (const Case& c : cases) {
     FakeBackend backend;
     backend.desk = {At("A", 0, 0, {k1080, k720}, true), At("B", 1920, 0, {k1080})};
     backend.answers = c.answers;
-    backend.ignored = c.ignored;
+    backend.ignored = c.ignored, backend.limits = c.limits;
     EXPECT_EQ(Change(backend, 1280, 720), c.err) << c.what;
     EXPECT_EQ(backend.carried.size(), c.carried) << c.what;
     EXPECT_EQ(backend.memory.empty(), *c.err != '\0') << c.what << ": remembered only when done";

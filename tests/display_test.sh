@@ -75,14 +75,16 @@ set_layout "--mode 1024x768 --rate 60"; run_pelmode 48 40|mode smaller than the 
 ROWS
 
   # The change is made; that nobody could read about it shows in the status.
-  local how command
-  while IFS='|' read -r how command; do
+  # Invalid arguments keep their own status.
+  local how status command
+  while IFS='|' read -r how status command; do
     eval "$command"
-    STATUS=$? && report "standard output $how" "$(status_is 1)"
+    STATUS=$? && report "standard output $how" "$(status_is $status)"
   done <<'ROWS'
-closed|"${PELMODE[@]}" 1024 768 </dev/null >&-
-full|"${PELMODE[@]}" 1280 720 </dev/null >/dev/full
-a broken pipe, closed before the start|python3 -c 'import os, subprocess, sys; r, w = os.pipe(); os.close(r); sys.exit(subprocess.call(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=w))' "${PELMODE[@]}" 1024 768
+closed|1|"${PELMODE[@]}" 1024 768 </dev/null >&-
+full|1|"${PELMODE[@]}" 1280 720 </dev/null >/dev/full
+full, the arguments invalid|2|"${PELMODE[@]}" --help --bogus </dev/null >/dev/full
+a broken pipe, closed before the start|1|python3 -c 'import os, subprocess, sys; r, w = os.pipe(); os.close(r); sys.exit(subprocess.call(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=w))' "${PELMODE[@]}" 1024 768
 ROWS
   report "each of them still changed the mode" "$(diff <(printf 'screen 1024x768\nDUMMY0 1024x768+0+0\n') <(geometry))"
   # Another client sets 75 Hz, or adds a mode (which changes only the
@@ -229,6 +231,7 @@ test_xvfb() {
   rows <<ROWS
 DISPLAY=$unused run_pelmode 800 600|DISPLAY names no server|1|unknown|cannot open display "$unused"|$vlayout
 under_gdb "\$(reply_of query_version)" finish 'set *(unsigned int *)(\$rax + 12) = 2' delete continue|RandR 1.2 only|1|unknown|the display server has no RandR 1.3 support
+under_gdb "\$(reply_of get_screen_size_range)" finish 'set *(unsigned short *)(\$rax + 12) = 1000' delete continue|a screen wider than the server allows|1|1280x1024@0|the monitors would need a screen of 1024x768, larger than the display server allows|$vlayout
 DISPLAY= run_pelmode 800 600|DISPLAY empty|1|unknown|no display is set (DISPLAY is empty)
 WAYLAND_DISPLAY= run_pelmode 1280 1024|an empty WAYLAND_DISPLAY names nothing: X11, nothing said|0|1280x1024@0|
 without DISPLAY run_pelmode 800 600|no display named|1|unknown|no display is set (neither WAYLAND_DISPLAY nor DISPLAY)

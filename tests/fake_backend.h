@@ -15,11 +15,13 @@ class FakeBackend final : public Backend, public MemoryStore {
   std::vector<ApplyResult> answers;  // one a change, in turn; then done
   std::string ignored;               // an output the system leaves as it is
   std::string memory;
+  DeskLimits limits;
   std::vector<Plan> carried;
 
   std::string Name() const override { return "fake"; }
   ApplyResult Read(Reading* reading) override {
     reading->outputs = desk;
+    reading->limits = limits;
     return {};
   }
   ApplyResult Carry(const Reading& reading, const Plan& plan) override {

@@ -23,6 +23,17 @@ TEST(LayoutMemoryTest, KeepsEveryFieldExactly) {
   EXPECT_TRUE(memory->before[0].primary);
 }
 
+TEST(LayoutMemoryTest, KeepsAtMost64Monitors) {
+  for (const int count : {64, 65}) {
+    std::string before, after;
+    for (int i = 0; i < count; ++i) {
+      const std::string line = " 0 3ff0000000000000 0 0 0 0 1920 1080 60000 M" + std::to_string(i) + "\n";
+      before += "before " + std::to_string(1920 * i) + line, after += "after " + std::to_string(1920 * i) + line;
+    }
+    EXPECT_EQ(ParseMemory("pelmode-layout 1\ntarget M0\n" + before + after).has_value(), count == 64);
+  }
+}
+
 // Each row changes one line of a good memory into one that must be refused.
 TEST(LayoutMemoryTest, RefusesWhatItDidNotWrite) {
   const std::pair<const char*, const char*> cases[] = {

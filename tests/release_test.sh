@@ -103,8 +103,8 @@ report "the manual page and the scripts lint clean" "$(mandoc -T lint "$SOURCE_D
   cd "$SOURCE_DIR" && shellcheck -x scripts/run scripts/test scripts/lib/*.sh .ci/run bench/run \
     tests/*.sh tests/lib/*.sh packaging/bash-completion)"
 depends=$(dpkg-deb -f "$deb" Depends)
-report "Debian package depends on what the program links, libc6 once" \
-  "$([[ $depends == *libc6* && $depends != *libc6*libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* &&
+report "Debian package is a utility and depends on what the program links, libc6 once" \
+  "$([[ $(dpkg-deb -f "$deb" Section) == utils ]] || echo "Section: $(dpkg-deb -f "$deb" Section)")$([[ $depends == *libc6* && $depends != *libc6*libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* &&
     $depends == *libwayland-client0* && $depends == *libsystemd0* ]] ||
     echo "Depends: $depends")$(readelf -V "$BUILDS/native/Pelmode/Pelmode" | grep -q GLIBC_ABI_DT_RELR &&
     [[ $depends != *'libc6 (>= 2.36)'* ]] && echo "packed relocations need libc6 2.36: $depends")"
