@@ -67,8 +67,7 @@ struct Case {
   const char* out;
   const char* err;
   Sizes applied = {};
-  ApplyResult result = {};
-  bool readable = true;
+  ApplyResult result = {};  // a failure: the display cannot be read either
 };
 
 constexpr char kUsage[] =
@@ -95,7 +94,7 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
       {"refused, mode unknown", {"1280", "720"}, 1,
        "\nCurrent: unknown\n\nTarget: 1280x720\n\nPress any key to exit...\n",
        "\nSetting failed: the system refused the change (DISP_CHANGE_BADPARAM, code -5).\n", {},
-       refused, false},
+       refused},
       {"--list: no change, no wait, an interlaced mode marked", {"--list"}, 0,
        "OUT at 0,0 (target)\n  1920x1080  60.00*\n  1440x640   50.00\n  1280x720   60.00i\n", ""},
       {"--list takes no --try", {"--list", "--try"}, 2, "", "Invalid arguments: --list takes no sizes, --back or --try\n"},
@@ -107,7 +106,7 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
     args.insert(args.begin(), "/usr/bin/Pelmode");
     StringSink out, err;
     fake = {};
-    if (c.readable) fake.current = OutputMode{1920, 1080, 60000, true, {}};
+    if (c.result.ok()) fake.current = OutputMode{1920, 1080, 60000, true, {}};
     fake.result = c.result, fake.out = &out;
     EXPECT_EQ(RunCommandLine(int(args.size()), args.data(), out, err), c.status) << c.what;
     const bool answers = c.args.size() == 1 && (c.args[0] == std::string("--version") || c.args[0] == std::string("/?"));

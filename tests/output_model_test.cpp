@@ -39,24 +39,16 @@ TEST(OutputModelTest, PlansTheModeTheScaleAndTheLayout) {
   mirror.name = "MIRROR";
   Output lacking = At(0, 0, {k1080});
   lacking.name = "LACKING";
-  Output physical = At(0, 0, {k1080, k720}, 2);
-  physical.scale_divides_layout = false;
   // wlroots cuts 1366 / 1.5 to 910 and 1024 / 1.5 to 682.
   Output truncating = At(0, 0, {{1366, 768, 60000, true, {}}, {1024, 768, 60000, true, {}}}, 1.5);
   truncating.layout_truncates = true;
   Output panning = At(0, 0, {k720, k1080});
   panning.panning = {1920, 1080};
   const Case cases[] = {
-      {"neighbour follows", {At(0, 0, {k1080, k720}), At(1920, 0, {k1080})}, {1280, 720}, {},
-       {1, 0}, {1, 1}, {{0, 0, 1280, 720}, {1280, 0, 1920, 1080}}},
       {"same size: the rate stays", {At(0, 0, {k720, k720at60})}, {1280, 720}, {}, {0}, {1}, {{0, 0, 1280, 720}}},
       {"scale 2 kept where allowed", {At(0, 0, {k720, k1080}, 2)}, {1920, 1080}, {}, {1}, {2}, {{0, 0, 960, 540}}},
       {"wlroots' layout units: cut, not rounded", {truncating, At(910, 0, {k1080})}, {1024, 768}, {},
        {1, 0}, {1.5, 1}, {{0, 0, 682, 512}, {682, 0, 1920, 1080}}},
-      {"physical layout: the scale does not divide", {physical, At(1920, 0, {k1080})}, {1280, 720}, {},
-       {1, 0}, {1, 1}, {{0, 0, 1280, 720}, {1280, 0, 1920, 1080}}},
-      {"turned: the size asked is the shown one", {At(0, 0, {k1080, k720}, 1, true), At(1080, 0, {k1080})},
-       {720, 1280}, {}, {1, 0}, {1, 1}, {{0, 0, 720, 1280}, {720, 0, 1920, 1080}}},
       {"panning kept: nothing moves", {panning, At(1920, 0, {k1080})}, {1920, 1080}, {},
        {1, 0}, {1, 1}, {{0, 0, 1920, 1080}, {1920, 0, 1920, 1080}}},
       {"a mirror keeps its own rate", {At(0, 0, {k1080, k720}), mirror}, {1280, 720}, {},

@@ -407,9 +407,7 @@ int main(int argc, char** argv) {
     answers.push_back(Answer(i));
   }
   if (!ok || heads.empty() || answers.empty() || !(kde || options["--protocol"] == "wlr")) {
-    std::fprintf(stderr,
-                 "usage: %s --socket NAME --protocol wlr|kde --log FILE [--answers LIST] --head HEAD...\n",
-                 argv[0]);
+    std::fputs("usage: see the comment at the top of scripted_compositor.cpp\n", stderr);
     return 2;
   }
   log_file = std::fopen(options["--log"].c_str(), "w");

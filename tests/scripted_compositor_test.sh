@@ -38,10 +38,6 @@ CASES=(
   "wlr kde|no answer|silent|$A;$B pos=1920,0|1280 720|1|1920x1080    60Hz|the compositor \"$WORK/case/run/scripted\" did not answer within ${ANSWER_TIMEOUT_S:-8} s; the change may still be made|apply 1 silent"
 )
 
-# The log as the cases give it.
-states() {
-  grep -v '^asked ' "$WORK/case/log" | sed 's/ scale=1 transform=0 enabled=1$//'
-}
 
 
 unset DISPLAY DBUS_SESSION_BUS_ADDRESS
@@ -65,7 +61,7 @@ for entry in "${CASES[@]}"; do
     stop "${PIDS[-1]}"
     ended=$?
     expect "$protocol, $name" "$status" "$current" "${size/ /x}" "$reason"
-    report "$protocol, $name: the compositor's log" "$(diff <(lines "${log//;/$'\n'}") <(states)
+    report "$protocol, $name: the compositor's log" "$(diff <(lines "${log//;/$'\n'}") <(grep -v '^asked ' "$WORK/case/log" | sed 's/ scale=1 transform=0 enabled=1$//')
       grep '^asked' "$WORK/case/log" | grep -vE '^asked [^ ]+( (enabled|mode|pos)=[^ ]+)+$' 
       ((ended == 0)) || echo "the compositor ended with status $ended: $(cat "$WORK/case/scripted.log")"
       if ((status == 0)); then
