@@ -88,6 +88,7 @@ TEST(OutputModelTest, ARecalledDeskPassesTheChecksOfAFreshOne) {
     double scale;
     std::uint32_t width_px;
     std::int32_t planned_y;
+    std::uint32_t refresh_mhz = 60000;
   };
   const Case cases[] = {
       {"genuine: back exactly", 1920, 500, 1, 1920, 500},
@@ -99,11 +100,12 @@ TEST(OutputModelTest, ARecalledDeskPassesTheChecksOfAFreshOne) {
       {"beyond the largest screen", 1920, 7600, 1, 1920, 0},
       {"a scale the mode does not allow", 1920, 500, 1.5, 1920, 0},
       {"a mode B does not offer", 1920, 500, 1, 1280, 0},
+      {"a rate B does not offer", 1920, 500, 1, 1920, 0, 75000},
   };
   for (const Case& c : cases) {
     LayoutMemory memory = genuine;
     memory.before[1].x = c.x, memory.before[1].y = c.y, memory.before[1].scale = c.scale;
-    memory.before[1].width_px = c.width_px;
+    memory.before[1].width_px = c.width_px, memory.before[1].refresh_mhz = c.refresh_mhz;
     Plan plan;
     ASSERT_TRUE(PlanOutputChange(desk, x11, 0, 1920, 1080, memory, &plan).ok()) << c.what;
     EXPECT_EQ(plan.outputs[1].area, (Area{1920, c.planned_y, 1920, 1080})) << c.what;
