@@ -1,58 +1,40 @@
-// The command line and the change logic over a scripted stand-in for the
-// platform layer: no display, no keyboard.
+// The command line and the change logic over a stand-in for the platform
+// layer: no display, no keyboard.
 #include "command_line.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "backend.h"
+#include "fake_backend.h"
 #include "string_sink.h"
 
 namespace pelmode {
 namespace {
 
-using Sizes = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+// The display every run opens, kept here for the checks after it: OUT
+// showing 1920x1080 beside 1280x720 and 1440x640 (as many pixels).
+FakeBackend shown;
+int displays_opened = 0;
+const StringSink* out_sink = nullptr;
+std::string out_at_key_wait;
 
-
-struct Fake {
-  std::optional<OutputMode> current;
-  ApplyResult result;
-  int displays_opened = 0;
-  Sizes applied;
-  const StringSink* out = nullptr;
-  std::string out_at_key_wait;
-} fake;
-
-// One monitor showing `fake.current` beside 1280x720 and 1440x640 (as many
-// pixels), answering `fake.result`.
-class Recorder final : public Backend {
+class Borrowed final : public Backend {
  public:
-  std::string Name() const override { return "fake"; }
-  ApplyResult Read(Reading* reading) override {
-    if (!fake.current) return fake.result;
-    Output output{"OUT", true, true, 0, 0, 1, true, false, {}, {{1920, 1080, 60000, true, {}}, {1280, 720, 60000, false, {}}, {1440, 640, 50000, true, {}}}, 0};
-    output.current_mode = fake.current->width_px == 1920 ? 0 : 1;
-    reading->outputs = {output};
-    return {};
-  }
-  ApplyResult Carry(const Reading& reading, const Plan& plan) override {
-    const OutputMode& mode = reading.outputs[0].modes[*plan.outputs[0].mode];
-    fake.applied.emplace_back(mode.width_px, mode.height_px);
-    if (fake.result.ok()) fake.current = mode;
-    return fake.result;
-  }
+  std::string Name() const override { return shown.Name(); }
+  ApplyResult Read(Reading* reading) override { return shown.Read(reading); }
+  ApplyResult Carry(const Reading& reading, const Plan& plan) override { return shown.Carry(reading, plan); }
   MemoryStore& Memory() override { return NoMemory(); }
 };
 
 }  // namespace
 
 OpenedDisplay OpenDisplay() {
-  ++fake.displays_opened;
-  return {std::make_unique<Recorder>(), {}};
+  ++displays_opened;
+  return {std::make_unique<Borrowed>(), {}};
 }
 void PrepareStandardStreams() {}
-void WaitForKeyPress() { fake.out_at_key_wait = fake.out->text(); }
+void WaitForKeyPress() { out_at_key_wait = out_sink->text(); }
 KeyWait WaitForKeyPressWithin(int, void (*)(int, void*), void*) { return KeyWait::kKey; }
 bool StandardOutputIsTerminal() { return false; }
 const char* const kDocumentation = "the manual";
@@ -66,8 +48,8 @@ struct Case {
   int status;
   const char* out;
   const char* err;
-  Sizes applied = {};
-  ApplyResult result = {};  // a failure: the display cannot be read either
+  std::size_t changes = 0;
+  ApplyResult unreadable = {};
 };
 
 constexpr char kUsage[] =
@@ -79,7 +61,6 @@ constexpr char kDone[] =
 TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
   const ApplyResult refused = {ApplyError::kSystemRefused, {}, -5};
   const std::string done = std::string(kDone) + "\nPress any key to exit...\n";
-  const Sizes once = {{1280, 720}};
   const Case cases[] = {
       {"no argument", {}, 2, kUsage, "Invalid number of arguments: 0 (WIDTH and HEIGHT are needed)\n"},
       {"both bad, a negative number is no option", {"-1", "-"}, 2, kUsage,
@@ -89,12 +70,11 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
       {"--output without a name", {"800", "600", "-o"}, 2, kUsage, "Invalid option: -o\n"},
       {"--back takes no size", {"--back", "800", "600"}, 2, kUsage,
        "Invalid number of arguments: 2 (--back takes none)\n"},
-      {"done", {" +1280px", "720"}, 0, done.c_str(), "", once},
-      {"options after the sizes", {"1280", "720", "--output", "OUT"}, 0, done.c_str(), "", once},
+      {"done", {" +1280px", "720"}, 0, done.c_str(), "", 1},
+      {"options after the sizes", {"1280", "720", "--output", "OUT"}, 0, done.c_str(), "", 1},
       {"refused, mode unknown", {"1280", "720"}, 1,
        "\nCurrent: unknown\n\nTarget: 1280x720\n\nPress any key to exit...\n",
-       "\nSetting failed: the system refused the change (DISP_CHANGE_BADPARAM, code -5).\n", {},
-       refused},
+       "\nSetting failed: the system refused the change (DISP_CHANGE_BADPARAM, code -5).\n", 0, refused},
       {"--list: no change, no wait, an interlaced mode marked", {"--list"}, 0,
        "OUT at 0,0 (target)\n  1920x1080  60.00*\n  1440x640   50.00\n  1280x720   60.00i\n", ""},
       {"--list takes no --try", {"--list", "--try"}, 2, "", "Invalid arguments: --list takes no sizes, --back or --try\n"},
@@ -105,17 +85,18 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
     std::vector<const char*> args = c.args;
     args.insert(args.begin(), "/usr/bin/Pelmode");
     StringSink out, err;
-    fake = {};
-    if (c.result.ok()) fake.current = OutputMode{1920, 1080, 60000, true, {}};
-    fake.result = c.result, fake.out = &out;
+    shown.carried.clear(), displays_opened = 0, out_at_key_wait.clear(), out_sink = &out;
+    shown.desk = {{"OUT", true, true, 0, 0, 1, true, false, {},
+                   {{1920, 1080, 60000, true, {}}, {1280, 720, 60000, false, {}}, {1440, 640, 50000, true, {}}}, 0}};
+    shown.unreadable = c.unreadable;
     EXPECT_EQ(RunCommandLine(int(args.size()), args.data(), out, err), c.status) << c.what;
     const bool answers = c.args.size() == 1 && (c.args[0] == std::string("--version") || c.args[0] == std::string("/?"));
     const bool lists = !c.args.empty() && c.args[0] == std::string("--list");
     EXPECT_EQ(answers ? out.text().substr(0, std::string(c.out).size()) : out.text(), c.out) << c.what;
     EXPECT_EQ(err.text(), c.err) << c.what;
-    EXPECT_EQ(fake.out_at_key_wait, answers || lists ? "" : c.out) << c.what << ": output after the prompt";
-    EXPECT_EQ(fake.displays_opened, c.status != 2 && !answers ? 1 : 0) << c.what;
-    EXPECT_EQ(fake.applied, c.applied) << c.what;
+    EXPECT_EQ(out_at_key_wait, answers || lists ? "" : c.out) << c.what << ": output after the prompt";
+    EXPECT_EQ(displays_opened, c.status != 2 && !answers ? 1 : 0) << c.what;
+    EXPECT_EQ(shown.carried.size(), c.changes) << c.what;
   }
 }
 

@@ -164,12 +164,17 @@ ROWS
     sed 's/^[^"]*"//; s/"$//; s/nbefore 1920 0 /nbefore 100 100 /' | xargs -0 printf '%b')"$'\n'
   run_pelmode 1920 1080
   report "a forged memory is not trusted" "$(status_is 0)$(diff <(echo "$BEFORE") <(geometry))"
-  # The server cuts a panning area as the screen shrinks; the tracking area
-  # moves with it.
-  set_layout "--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x720 --panning 1920x1080+1920+0/1920x1080+1920+0"
-  run_pelmode 1280 720
-  report "a panning kept when the screen shrinks, its tracking area moved" "$(status_is 0)$(xrandr --verbose |
-    grep -A20 '^DUMMY1' | grep -cE '(Panning|Tracking): +1920x1080\+1280\+0' | grep -qx 2 || xrandr --verbose)"
+  # The server cuts a panning area as the screen shrinks, whether the
+  # panning monitor moves or not; the tracking area moves with it.
+  local name layout panning
+  while IFS='|' read -r name layout panning; do
+    set_layout "$layout" && run_pelmode 1280 720
+    report "$name" "$(status_is 0)$(xrandr --verbose | grep -A20 '^DUMMY1' |
+      grep -cE "(Panning|Tracking): +$panning" | grep -qx 2 || xrandr --verbose)"
+  done <<'ROWS'
+a panning kept when the screen shrinks, its tracking area moved|--mode 1920x1080 --pos 0x0 --output DUMMY1 --mode 1280x720 --panning 1920x1080+1920+0/1920x1080+1920+0|1920x1080\+1280\+0
+a panning that stays kept when the screen shrinks|--mode 1920x1080 --pos 1920x0 --output DUMMY1 --mode 1280x720 --panning 1920x1080+0+0/1920x1080+0+0|1920x1080\+0\+0
+ROWS
 }
 
 test_monitors() {
@@ -561,6 +566,7 @@ ROWS
 --try=2 1920 1080|silence|--try puts the mode back after 2 s of silence|3|Putting back: 1024x768|screen 1024x768;DUMMY0 1024x768+0+0
 -o DUMMY0 800 600|none|an unknown --output names the monitors|1|there are \\\\.\\DISPLAY1\)|screen 1024x768;DUMMY0 1024x768+0+0
 ROWS
+  report "the memory kept in the user's local application data" "$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/Pelmode/layout 2>&1 >/dev/null)"
 }
 
 mkdir -p "$WORK"

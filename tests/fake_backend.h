@@ -16,10 +16,12 @@ class FakeBackend final : public Backend, public MemoryStore {
   std::string ignored;               // an output the system leaves as it is
   std::string memory;
   DeskLimits limits;
+  ApplyResult unreadable;  // what reading answers where it fails
   std::vector<Plan> carried;
 
   std::string Name() const override { return "fake"; }
   ApplyResult Read(Reading* reading) override {
+    if (!unreadable.ok()) return unreadable;
     reading->outputs = desk;
     reading->limits = limits;
     return {};

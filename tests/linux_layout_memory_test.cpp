@@ -43,6 +43,7 @@ TEST(LayoutMemoryFileTest, ReadsAndWritesOnlyPrivateFilesOfTheUsersOwn) {
        "", "symbolic link", ""},
       {"another user's memory", [](auto& f) { Put(f + "/layout-d", 0600, kNobody); }, "", "another user", ""},
       {"a memory others can read", [](auto& f) { Put(f + "/layout-d", 0644, 0); }, "", "mode is 0644", ""},
+      {"a memory of any mode but 0600", [](auto& f) { Put(f + "/layout-d", 0700, 0); }, "", "mode is 0700", ""},
       {"another's .new in a private folder", [](auto& f) { Put(f + "/layout-d.new", 0600, kNobody); }, "", "",
        "/pelmode/layout-d.new cannot be made (File exists)"},
       {"an open folder with another's .new",
