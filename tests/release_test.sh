@@ -101,7 +101,7 @@ report "lintian finds no error or warning in the Debian package" \
   "$(lintian --fail-on error,warning "$deb" 2>&1 | grep -v '^running with root')"
 report "the manual page and the scripts lint clean" "$(mandoc -T lint "$SOURCE_DIR/Pelmode/Pelmode.1")$(
   cd "$SOURCE_DIR" && shellcheck -x scripts/run scripts/test scripts/lib/*.sh .ci/run bench/run \
-    tests/*.sh tests/lib/*.sh packaging/bash-completion)"
+    tests/*.sh tests/lib/*.sh packaging/bash-completion tools/test_share)"
 depends=$(dpkg-deb -f "$deb" Depends)
 report "Debian package is a utility and depends on what the program links, libc6 once" \
   "$([[ $(dpkg-deb -f "$deb" Section) == utils ]] || echo "Section: $(dpkg-deb -f "$deb" Section)")$([[ $depends == *libc6* && $depends != *libc6*libc6* && $depends == *libxcb1* && $depends == *libxcb-randr0* &&
