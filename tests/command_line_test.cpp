@@ -78,6 +78,7 @@ TEST(CommandLineTest, RunsPrintsAndWaitsLast) {
       {"--list: no change, no wait, an interlaced mode marked", {"--list"}, 0,
        "OUT at 0,0 (target)\n  1920x1080  60.00*\n  1440x640   50.00\n  1280x720   60.00i\n", ""},
       {"--list takes no --try", {"--list", "--try"}, 2, "", "Invalid arguments: --list takes no sizes, --back or --try\n"},
+      {"--list takes no --back", {"--list", "--back"}, 2, "", "Invalid arguments: --list takes no sizes, --back or --try\n"},
       {"--version: no change, no wait", {"--version"}, 0, "Pelmode 1.0.0\n", ""},
       {"/?: no change, no wait", {"/?"}, 0, "Usage: Pelmode [OPTION]... WIDTH HEIGHT\n", ""},
   };

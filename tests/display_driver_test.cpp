@@ -52,6 +52,7 @@ TEST(DisplayDriverTest, TriesAgainOnlyWhileTheOutputsChangeAndChecksTheResult) {
        "larger than the display server allows.\n", {0, 32767, {3000, 8192}}},
       {"B beyond the coordinates", {}, "", 0, "\nSetting failed: the other monitors cannot stay joined "
        "to 1280x720 without overlapping.\n", {0, 3000, {8192, 8192}}},
+      {"B up to the coordinates' end", {}, "", 1, "", {0, 3200, {3200, 1080}}},
   };
   for (const Case& c : cases) {
     FakeBackend backend;

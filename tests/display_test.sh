@@ -236,6 +236,7 @@ DISPLAY= run_pelmode 800 600|DISPLAY empty|1|unknown|no display is set (DISPLAY 
 WAYLAND_DISPLAY= run_pelmode 1280 1024|an empty WAYLAND_DISPLAY names nothing: X11, nothing said|0|1280x1024@0|
 without DISPLAY run_pelmode 800 600|no display named|1|unknown|no display is set (neither WAYLAND_DISPLAY nor DISPLAY)
 DISPLAY=$DISPLAY.1 run_pelmode 800 600|screen that does not exist|1|unknown|the display server of "$DISPLAY.1" has no such screen|$vlayout
+under_gdb "\$(reply_of get_screen_size_range)" finish 'set *(unsigned int *)(\$rax + 12) = (768 << 16) + 1024' delete continue|a screen as large as the server allows|0|1280x1024@0||screen 1024x768;screen 1024x768+0+0 59.92*
 ROWS
 }
 
