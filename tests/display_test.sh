@@ -340,6 +340,7 @@ ROWS
   rows <<'ROWS'
 run_pelmode 1920 1080|Mutter: the way back remembered|0|1280x720@60||LVDS1 1920x1080@60.000+0+0 x1;LVDS2 1280x720@60.000+1920+360 x1
 mutter_arrange 1920x1080@60.000 1 1920 0 1280x720@60.000 1; run_pelmode 1280 720|Mutter: a turned neighbour keeps its turn|0|1920x1080@60||LVDS1 1280x720@60.000+0+0 x1;LVDS2 1280x720@60.000+1280+0 x1 turned 1
+mutter_arrange 1920x1080@60.000 1 1920 0 1920x1080@60.000 3; run_pelmode 720 1280 -o LVDS2|Mutter: a monitor turned by 270 degrees takes the turned size|0|1080x1920@60||LVDS1 1920x1080@60.000+0+0 x1;LVDS2 1280x720@60.000+1920+0 x1 turned 3
 ROWS
   mutter_arrange 1920x1080@60.000 1 1920
   local BEFORE && BEFORE=$(mutter_layout)
@@ -566,6 +567,7 @@ ROWS
 --try=5 1024 768|key|--try kept by a key|0|Kept\.|screen 1024x768;DUMMY0 1024x768+0+0
 --try=2 1920 1080|silence|--try puts the mode back after 2 s of silence|3|Putting back: 1024x768|screen 1024x768;DUMMY0 1024x768+0+0
 -o DUMMY0 800 600|none|an unknown --output names the monitors|1|there are \\\\.\\DISPLAY1\)|screen 1024x768;DUMMY0 1024x768+0+0
+６４０ 480|none|a full-width width is refused|2|Invalid width: ６４０|screen 1024x768;DUMMY0 1024x768+0+0
 ROWS
   report "the memory kept in the user's local application data" "$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/Pelmode/layout 2>&1 >/dev/null)"
 }
