@@ -79,6 +79,7 @@ ROWS
   done <<'ROWS'
 closed|1|"${PELMODE[@]}" 1024 768 </dev/null >&-
 full|1|"${PELMODE[@]}" 1280 720 </dev/null >/dev/full
+full, --version|1|"${PELMODE[@]}" --version </dev/null >/dev/full
 full, the arguments invalid|2|"${PELMODE[@]}" --help --bogus </dev/null >/dev/full
 a broken pipe, closed before the start|1|python3 -c 'import os, subprocess, sys; r, w = os.pipe(); os.close(r); sys.exit(subprocess.call(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=w))' "${PELMODE[@]}" 1024 768
 ROWS
@@ -217,6 +218,14 @@ xrandr --output DUMMY1 --primary; run_pelmode 800 600|the primary output is the 
 ROWS
 }
 
+# hidden LIBRARY WIDTH HEIGHT: runs Pelmode where LIBRARY cannot be loaded:
+# an empty file over it, in a mount namespace of its own.
+hidden() {
+  local library && library=$(readlink -f "$(ldconfig -p | awk -v name="$1" '$1 == name { print $NF; exit }')")
+  local PELMODE=(unshare -m sh -c 'mount --bind /dev/null "$0" && exec "$@"' "$library" "${PELMODE[@]}")
+  run_pelmode "${@:2}"
+}
+
 test_xvfb() {
   start_xvfb "$WORK/xvfb" || return 1
   local vlayout='screen 1280x1024;screen 1280x1024+0+0 0.00*' unused
@@ -233,6 +242,7 @@ DISPLAY=$unused run_pelmode 800 600|DISPLAY names no server|1|unknown|cannot ope
 under_gdb "\$(reply_of query_version)" finish 'set *(unsigned int *)(\$rax + 12) = 2' delete continue|RandR 1.2 only|1|unknown|the display server has no RandR 1.3 support
 under_gdb "\$(reply_of get_screen_size_range)" finish 'set *(unsigned short *)(\$rax + 12) = 1000' delete continue|a screen wider than the server allows|1|1280x1024@0|the monitors would need a screen of 1024x768, larger than the display server allows|$vlayout
 DISPLAY= run_pelmode 800 600|DISPLAY empty|1|unknown|no display is set (DISPLAY is empty)
+hidden libxcb-randr.so.0 800 600|libxcb-randr missing: named|1|unknown|the library libxcb-randr.so.0 cannot be loaded
 WAYLAND_DISPLAY= run_pelmode 1280 1024|an empty WAYLAND_DISPLAY names nothing: X11, nothing said|0|1280x1024@0|
 without DISPLAY run_pelmode 800 600|no display named|1|unknown|no display is set (neither WAYLAND_DISPLAY nor DISPLAY)
 DISPLAY=$DISPLAY.1 run_pelmode 800 600|screen that does not exist|1|unknown|the display server of "$DISPLAY.1" has no such screen|$vlayout

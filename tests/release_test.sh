@@ -139,9 +139,9 @@ run_pelmode 1024 768
 expect "the packaged Pelmode changes the mode" 0 '1280x1024    0Hz' 1024x768 "" \
   $'screen 1024x768\nscreen 1024x768+0+0 59.92*'
 xserver_stop
-# scripts/run with no display reachable: a private Xorg for the run, and
+# scripts/run with a DISPLAY that names no server: a private Xorg for the run, and
 # none left behind.
-run_out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET "$SOURCE_DIR/scripts/run" +1000 700px </dev/null 2>&1)
+run_out=$(DISPLAY=$(xserver_unused_display) env -u WAYLAND_DISPLAY -u WAYLAND_SOCKET "$SOURCE_DIR/scripts/run" +1000 700px </dev/null 2>&1)
 STATUS=$? && report "scripts/run on a private display, its failure told, stopped after" "$(status_is 1)$(
   grep -q 'Pelmode exited with status 1' <<<"$run_out" || echo "$run_out")$(pgrep -af virtual-display)"
 # The layout scripts/run shows, from a monitor whose mode in force is its preferred one.
