@@ -304,14 +304,15 @@ if props.get("supports-changing-layout-mode", {}).get("data"): print("layout", p
 # mutter_arrangement MODE SCALE X2 [Y2 [MODE2 [TURN2]]]: the command that
 # puts LVDS1, primary, at 0,0 showing MODE at SCALE and LVDS2 at X2,Y2
 # showing MODE2 (1920x1080) turned by TURN2 (0), in LAYOUT_MODE where that
-# is set, for the session only; mutter_arrange runs it.
+# is set, for the session only (PRIMARY1 and PRIMARY2, true or false, say
+# which is primary); mutter_arrange runs it.
 mutter_arrangement() {
   local serial
   serial=$(busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig \
     org.gnome.Mutter.DisplayConfig GetCurrentState | cut -d' ' -f2)
   echo "busctl --user call org.gnome.Mutter.DisplayConfig /org/gnome/Mutter/DisplayConfig" \
     "org.gnome.Mutter.DisplayConfig ApplyMonitorsConfig 'uua(iiduba(ssa{sv}))a{sv}' $serial 1 2" \
-    "0 0 $2 0 true 1 LVDS1 $1 0 $3 ${4:-0} 1 ${6:-0} false 1 LVDS2 ${5:-1920x1080@60.000} 0" \
+    "0 0 $2 0 ${PRIMARY1:-true} 1 LVDS1 $1 0 $3 ${4:-0} 1 ${6:-0} ${PRIMARY2:-false} 1 LVDS2 ${5:-1920x1080@60.000} 0" \
     "$([[ -n ${LAYOUT_MODE:-} ]] && echo "1 layout-mode u $LAYOUT_MODE" || echo 0) >/dev/null"
 }
 mutter_arrange() { eval "$(mutter_arrangement "$@")"; }
@@ -346,6 +347,7 @@ ROWS
   rows <<'ROWS'
 run_pelmode 1920 1080|Mutter: the way back remembered|0|1280x720@60||LVDS1 1920x1080@60.000+0+0 x1;LVDS2 1280x720@60.000+1920+360 x1
 mutter_arrange 1920x1080@60.000 1 1920 0 1280x720@60.000 1; run_pelmode 1280 720|Mutter: a turned neighbour keeps its turn|0|1920x1080@60||LVDS1 1280x720@60.000+0+0 x1;LVDS2 1280x720@60.000+1280+0 x1 turned 1
+PRIMARY1=false PRIMARY2=true mutter_arrange 1920x1080@60.000 1 1920; run_pelmode 1280 720|Mutter: the primary changed, though not at the top-left|0|1920x1080@60||LVDS1 1920x1080@60.000+0+0 x1;LVDS2 1280x720@60.000+1920+0 x1
 mutter_arrange 1920x1080@60.000 1 1920 0 1920x1080@60.000 3; run_pelmode 720 1280 -o LVDS2|Mutter: a monitor turned by 270 degrees takes the turned size|0|1080x1920@60||LVDS1 1920x1080@60.000+0+0 x1;LVDS2 1280x720@60.000+1920+0 x1 turned 3
 ROWS
   mutter_arrange 1920x1080@60.000 1 1920
