@@ -9,49 +9,49 @@ namespace pelmode {
 namespace {
 
 // One mode as the list shows it, turned with its output.
-struct Shown {
-  std::uint32_t width_px, height_px, refresh_mhz;
-  bool progressive, current;
+struct Listed {
+  ModeCandidate mode;
+  bool current;
 };
 
-bool LargerFirst(const Shown& a, const Shown& b) {
-  const auto area = [](const Shown& m) { return std::uint64_t(m.width_px) * m.height_px; };
+bool LargerFirst(const Listed& a, const Listed& b) {
+  const auto area = [](const Listed& m) {
+    return std::uint64_t(m.mode.width_px) * m.mode.height_px;
+  };
   if (area(a) != area(b)) return area(a) > area(b);
-  if (a.width_px != b.width_px) return a.width_px > b.width_px;
-  if (a.height_px != b.height_px) return a.height_px > b.height_px;
-  return a.refresh_mhz > b.refresh_mhz;
+  if (a.mode.width_px != b.mode.width_px) return a.mode.width_px > b.mode.width_px;
+  if (a.mode.height_px != b.mode.height_px) return a.mode.height_px > b.mode.height_px;
+  return a.mode.refresh_mhz > b.mode.refresh_mhz;
 }
 
-std::vector<Shown> ShownModes(const Output& output) {
-  std::vector<Shown> modes;
+std::vector<Listed> ListedModes(const Output& output) {
+  std::vector<Listed> modes;
   for (std::size_t i = 0; i < output.modes.size(); ++i) {
-    const OutputMode& mode = output.modes[i];
-    const bool turned = output.quarter_turn;
-    modes.push_back({turned ? mode.height_px : mode.width_px, turned ? mode.width_px : mode.height_px,
-                     mode.refresh_mhz, mode.progressive, output.current_mode == i});
+    modes.push_back({AsShown(output.quarter_turn, output.modes[i]), output.current_mode == i});
   }
   std::stable_sort(modes.begin(), modes.end(), LargerFirst);
   return modes;
 }
 
 // "59.94", hundredths rounded; nothing where the display gives no rate.
-std::string RateText(const Shown& mode) {
-  std::string text = mode.refresh_mhz != 0 ? HertzText(mode.refresh_mhz) : "";
-  if (!mode.progressive) text += "i";
-  return text + (mode.current ? "*" : "");
+std::string RateText(const Listed& listed) {
+  std::string text = listed.mode.refresh_mhz != 0 ? HertzText(listed.mode.refresh_mhz) : "";
+  if (!listed.mode.progressive) text += "i";
+  return text + (listed.current ? "*" : "");
 }
 
 void WriteModes(const Output& output, TextSink& out) {
-  const std::vector<Shown> modes = ShownModes(output);
+  const std::vector<Listed> modes = ListedModes(output);
   for (std::size_t i = 0; i < modes.size(); ++i) {
-    const bool same_size = i > 0 && modes[i].width_px == modes[i - 1].width_px &&
-                           modes[i].height_px == modes[i - 1].height_px;
+    const ModeCandidate& mode = modes[i].mode;
+    const bool same_size = i > 0 && mode.width_px == modes[i - 1].mode.width_px &&
+                           mode.height_px == modes[i - 1].mode.height_px;
     if (same_size) {
       out << "  " << RateText(modes[i]);
       continue;
     }
     if (i > 0) WriteLine(out, "");
-    std::string size = SizeText({modes[i].width_px, modes[i].height_px});
+    std::string size = SizeText({mode.width_px, mode.height_px});
     size.resize(std::max<std::size_t>(size.size(), 11), ' ');
     out << "  " << size << RateText(modes[i]);
   }

@@ -8,17 +8,10 @@
 namespace pelmode {
 namespace {
 
-// The size the output shows a mode at, after its turn.
-ModeCandidate Shown(bool quarter_turn, const OutputMode& mode) {
-  return quarter_turn
-             ? ModeCandidate{mode.height_px, mode.width_px, mode.refresh_mhz, mode.progressive}
-             : ModeCandidate{mode.width_px, mode.height_px, mode.refresh_mhz, mode.progressive};
-}
-
 // The part of the desktop the output covers at x,y with that mode and scale.
 Area AreaOf(const Output& output, std::int32_t x, std::int32_t y, ScreenSize panning,
             const OutputMode& mode, double scale) {
-  const ModeCandidate shown = Shown(output.quarter_turn, mode);
+  const ModeCandidate shown = AsShown(output.quarter_turn, mode);
   const double divisor = output.scale_divides_layout && scale > 0 ? scale : 1.0;
   const auto side = [&](std::uint32_t px, std::uint32_t panning_px) {
     const double units = px / divisor;
@@ -36,7 +29,7 @@ Area CurrentArea(const Output& output) {
 std::optional<std::size_t> ChooseOutputMode(const Output& output, std::uint32_t width_px,
                                             std::uint32_t height_px, std::uint32_t wanted_mhz) {
   std::vector<ModeCandidate> candidates;
-  for (const OutputMode& mode : output.modes) candidates.push_back(Shown(output.quarter_turn, mode));
+  for (const OutputMode& mode : output.modes) candidates.push_back(AsShown(output.quarter_turn, mode));
   return ChooseMode(candidates, width_px, height_px, wanted_mhz);
 }
 
@@ -132,7 +125,7 @@ ApplyResult PlanAfresh(const std::vector<Output>& outputs, const DeskLimits& lim
 std::optional<OutputPlan> RecallOutput(const Output& output, const RememberedOutput& kept) {
   if (kept.quarter_turn != output.quarter_turn) return std::nullopt;
   const OutputMode mode = {kept.width_px, kept.height_px, kept.refresh_mhz, true, {}};
-  const ModeCandidate shown = Shown(kept.quarter_turn, mode);
+  const ModeCandidate shown = AsShown(kept.quarter_turn, mode);
   const auto index = ChooseOutputMode(output, shown.width_px, shown.height_px, kept.refresh_mhz);
   if (!index || !SameRate(output.modes[*index].refresh_mhz, kept.refresh_mhz)) return std::nullopt;
   const ScreenSize panning = {kept.panning_width_px, kept.panning_height_px};
@@ -166,12 +159,12 @@ std::optional<Plan> Recall(const std::vector<Output>& outputs, const DeskLimits&
 ScreenSize PlannedSize(const std::vector<Output>& outputs, const Plan& plan) {
   const Output& target = outputs[plan.target];
   const ModeCandidate shown =
-      Shown(target.quarter_turn, target.modes[*plan.outputs[plan.target].mode]);
+      AsShown(target.quarter_turn, target.modes[*plan.outputs[plan.target].mode]);
   return {shown.width_px, shown.height_px};
 }
 
 std::string PlaceText(const ModeCandidate& mode, std::int32_t x, std::int32_t y, bool rate) {
-  std::string text = std::to_string(mode.width_px) + "x" + std::to_string(mode.height_px);
+  std::string text = SizeText({mode.width_px, mode.height_px});
   if (rate) text += " (" + HertzText(mode.refresh_mhz) + " Hz)";
   return text + " at " + std::to_string(x) + "," + std::to_string(y);
 }
@@ -182,8 +175,14 @@ bool Shows(const Output& output) {
   return output.enabled && output.current_mode && *output.current_mode < output.modes.size();
 }
 
+ModeCandidate AsShown(bool quarter_turn, const OutputMode& mode) {
+  return quarter_turn
+             ? ModeCandidate{mode.height_px, mode.width_px, mode.refresh_mhz, mode.progressive}
+             : ModeCandidate{mode.width_px, mode.height_px, mode.refresh_mhz, mode.progressive};
+}
+
 DisplayMode ShownMode(const Output& output) {
-  const ModeCandidate shown = Shown(output.quarter_turn, output.modes[*output.current_mode]);
+  const ModeCandidate shown = AsShown(output.quarter_turn, output.modes[*output.current_mode]);
   return {shown.width_px, shown.height_px, HzOfMillihertz(shown.refresh_mhz)};
 }
 
@@ -237,8 +236,9 @@ ApplyResult PlanWayBack(const std::vector<Output>& outputs, const DeskLimits& li
 ScreenSize WayBackSize(const LayoutMemory& memory) {
   for (const RememberedOutput& kept : memory.before) {
     if (kept.name != memory.target) continue;
-    return kept.quarter_turn ? ScreenSize{kept.height_px, kept.width_px}
-                             : ScreenSize{kept.width_px, kept.height_px};
+    const ModeCandidate shown =
+        AsShown(kept.quarter_turn, {kept.width_px, kept.height_px, kept.refresh_mhz, true, {}});
+    return {shown.width_px, shown.height_px};
   }
   return {};
 }
@@ -262,7 +262,7 @@ std::string OutputNames(const std::vector<Output>& outputs) {
 std::string NearestSizes(const Output& output, ScreenSize asked) {
   std::vector<ScreenSize> sizes;
   for (const OutputMode& mode : output.modes) {
-    const ModeCandidate shown = Shown(output.quarter_turn, mode);
+    const ModeCandidate shown = AsShown(output.quarter_turn, mode);
     const ScreenSize size = {shown.width_px, shown.height_px};
     if (std::find(sizes.begin(), sizes.end(), size) == sizes.end()) sizes.push_back(size);
   }
@@ -295,12 +295,12 @@ std::string Misplaced(const std::vector<Output>& before, const Plan& plan,
   for (std::size_t i = 0; i < before.size(); ++i) {
     if (!Shows(before[i])) continue;
     const OutputPlan& next = plan.outputs[i];
-    const ModeCandidate wanted = Shown(before[i].quarter_turn, before[i].modes[*next.mode]);
+    const ModeCandidate wanted = AsShown(before[i].quarter_turn, before[i].modes[*next.mode]);
     const std::string planned = PlaceText(wanted, next.area.x, next.area.y, compare_rate);
     const auto j = OutputNamed(now, before[i].name);
     if (!j) return before[i].name + " shows nothing, not " + planned;
     const Output& output = now[*j];
-    const ModeCandidate shown = Shown(output.quarter_turn, output.modes[*output.current_mode]);
+    const ModeCandidate shown = AsShown(output.quarter_turn, output.modes[*output.current_mode]);
     const bool as_planned = shown.width_px == wanted.width_px &&
                             shown.height_px == wanted.height_px && output.x == next.area.x &&
                             output.y == next.area.y &&

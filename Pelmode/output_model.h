@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "layout_memory.h"
+#include "mode_choice.h"
 #include "platform.h"
 #include "screen_layout.h"
 
@@ -49,6 +50,9 @@ struct DeskLimits {
 };
 
 bool Shows(const Output& output);
+
+// The size, rate and scan an output shows `mode` at, after its turn.
+ModeCandidate AsShown(bool quarter_turn, const OutputMode& mode);
 
 // The output's mode in force as the first output line reports it.
 DisplayMode ShownMode(const Output& output);
