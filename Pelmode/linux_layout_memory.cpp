@@ -1,7 +1,5 @@
 #include "linux_layout_memory.h"
 
-#include "posix_fd.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,12 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "posix_fd.h"
+
 namespace pelmode {
 namespace {
 
 constexpr std::size_t kMostBytes = 1 << 20;
 constexpr char kUnkept[] = "Pelmode: no layout memory is kept: ";
-
 
 // WHAT failed, with errno's words.
 std::string Failed(const std::string& what) {

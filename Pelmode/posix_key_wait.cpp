@@ -9,9 +9,8 @@
 #include <chrono>
 #include <csignal>
 #include <iterator>
-#include <span>
-
 #include <optional>
+#include <span>
 
 #include "platform.h"
 

@@ -1,7 +1,5 @@
 #include "wl_connection.h"
 
-#include "posix_fd.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -15,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+
+#include "posix_fd.h"
 
 namespace pelmode::wayland {
 namespace {
@@ -35,7 +35,6 @@ struct Socket {
   int fd = -1;
   std::string why;
 };
-
 
 // libwayland can talk over a connected stream socket only; over anything
 // else its first send fails, and the answer awaited never comes.
